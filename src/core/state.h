@@ -1,0 +1,309 @@
+// The solver state and the records it owns.
+//
+// One `SolverState` lives in the payload of each solver handle. It owns every
+// record reachable from it: variable records and other fixed-size records
+// come from its item pools, tables are `GrowArray`s, clause records are
+// individual aligned allocations. `solver_state_init` builds it from a
+// `SolverOptions` record, `solver_state_destroy` releases everything and may
+// run twice. This header defines the records shared by all core modules;
+// the functions that work on them are declared in the module headers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "core/memory.h"
+
+namespace mirl {
+
+struct Clause;
+struct Symbol;
+
+// ---- literal codes and values --------------------------------------------
+// A literal code is 2v for the positive and 2v+1 for the negative literal of
+// variable v; codes 0 and 1 are the constants true and false of variable 0.
+constexpr uint32_t lit_true = 0;
+constexpr uint32_t lit_false = 1;
+constexpr uint32_t lit_var(uint32_t code) { return code >> 1; }
+constexpr uint32_t lit_neg(uint32_t code) { return code ^ 1u; }
+constexpr bool lit_sign(uint32_t code) { return (code & 1u) != 0; }
+constexpr uint32_t lit_make(uint32_t var, bool negative) { return (var << 1) | (negative ? 1u : 0u); }
+// The signed integer form callers see: v, or -v for a negative literal.
+constexpr int32_t lit_to_int(uint32_t code) {
+    return lit_sign(code) ? -static_cast<int32_t>(code >> 1) : static_cast<int32_t>(code >> 1);
+}
+
+// Value byte per literal code.
+constexpr uint8_t val_unassigned = 0;
+constexpr uint8_t val_substituted = 1;
+constexpr uint8_t val_true = 2;
+constexpr uint8_t val_false = 3;
+
+// ---- variables and literals ------------------------------------------------
+// Literal record flag bits.
+constexpr uint32_t litf_negative = 1u << 2;
+constexpr uint32_t litf_in_queue = 1u << 3;
+constexpr uint32_t litf_user_shift = 12;  // bits 12..27: the user count
+constexpr uint32_t litf_user_mask = 0xffffu << litf_user_shift;
+constexpr uint32_t litf_preserved = 0xf0000000u;  // bits 28..31 survive creation
+
+// Variable record flag bits.
+constexpr uint32_t varf_is_atom = 1u << 0;
+constexpr uint32_t varf_is_used = 1u << 1;
+constexpr uint32_t varf_mark_seen = 4;
+constexpr uint32_t varf_mark_both = 8;
+constexpr uint32_t varf_mark_negative = 16;
+constexpr uint32_t varf_mark_listed = 32;
+constexpr uint32_t varf_mark_mask = 60;
+constexpr uint32_t varf_phase_shift = 6;  // bits 6..7: saved phase (0, 2, 3)
+constexpr uint32_t varf_phase_mask = 3u << varf_phase_shift;
+
+struct WatchSlot;
+
+// Occurrence list: ids of the clauses that contain a literal.
+using OccurrenceList = GrowArray<uint32_t>;
+
+// One back-reference from a literal to a symbol whose value holds it.
+struct SymbolRef {
+    Symbol *symbol;
+    uint32_t position;
+};
+using SymbolList = GrowArray<SymbolRef>;
+
+struct Literal {
+    Literal *queue_next;
+    uint32_t code;
+    uint32_t flags;
+    WatchSlot *watches;          // head of the chain of watch slots on this literal
+    OccurrenceList *occurrences;  // from list_pool on first use (option xref)
+    SymbolList *symbols;          // from list_pool on first use
+};
+
+struct Variable {
+    Variable *next;  // order list, towards the tail
+    Variable *prev;  // order list, towards the head
+    double order_key;
+    Variable *mark_next;  // marked list link
+    uint32_t flags;
+    int32_t index;
+    int32_t level;   // -1 when never assigned
+    int32_t reason;  // clause reference of the implication, -1 for none
+    Literal *subst;  // the literal this variable stands for, or null
+    Literal pos;
+    Literal neg;
+};
+
+inline Variable *lit_owner(Literal *l) {
+    return (l->flags & litf_negative)
+               ? reinterpret_cast<Variable *>(reinterpret_cast<char *>(l) - offsetof(Variable, neg))
+               : reinterpret_cast<Variable *>(reinterpret_cast<char *>(l) - offsetof(Variable, pos));
+}
+inline Literal *lit_other(Literal *l) { return (l->flags & litf_negative) ? l - 1 : l + 1; }
+inline Literal *var_lit(Variable *v, bool negative) { return negative ? &v->neg : &v->pos; }
+
+// ---- trail levels -------------------------------------------------------------
+// Level record states.
+constexpr int32_t level_open = 0;
+constexpr int32_t level_first = 1;
+constexpr int32_t level_flipped = 2;
+constexpr int32_t level_second = 3;
+
+struct LevelRecord {
+    int32_t decision;  // decided literal code; 1 = no decision
+    int32_t value;     // 2 or 3, applied to `decision`
+    int32_t state;
+    int32_t start;  // first trail index of the level
+    int32_t count;  // trail entries of the level
+};
+
+// ---- clause hash index ----------------------------------------------------------
+struct HashNode {
+    HashNode *next;
+    uint32_t hash;
+    uint32_t id;
+};
+
+struct HashBucket {
+    HashNode *head;
+    HashNode *tail;
+    uint64_t count;
+};
+
+// ---- symbols ------------------------------------------------------------------
+constexpr uint32_t symf_encoded = 1;  // the key is an encoded term
+constexpr uint32_t symf_single = 2;   // the value came as one literal
+
+struct Symbol {
+    Symbol *next;  // bucket chain, or free list
+    Symbol *prev;
+    uint32_t hash;
+    uint32_t flags;
+    uint8_t *key;  // own copy, NUL-terminated
+    uint64_t key_length;
+    GrowArray<uint32_t> value;  // literal codes; data null when no value array
+};
+
+struct SymbolBucket {
+    Symbol *head;
+    Symbol *tail;
+    uint64_t count;
+};
+
+// ---- subscriptions ------------------------------------------------------------
+struct Subscriber {
+    Subscriber *next;  // towards older subscribers
+    Subscriber *prev;
+    uint32_t thread;
+    uint32_t mask;
+};
+
+// ---- options --------------------------------------------------------------------
+constexpr int32_t qtype_lifo = 0;
+constexpr int32_t qtype_fifo = 1;
+constexpr int32_t qtype_recursive = 2;
+
+struct SolverOptions {
+    int32_t queue_type = qtype_recursive;
+    bool xref = false;
+    bool hash = false;
+    bool vsids = true;
+    bool use_phase = false;
+    bool all_used = false;
+    int32_t init_phase = val_true;  // 2 true, 3 false, 0 random
+    uint64_t size = 1024;
+    uint64_t clause_capacity = 1024;
+    uint64_t seed = 0;
+};
+
+// ---- limits -----------------------------------------------------------------------
+constexpr uint32_t max_variable_count = 0x7ffffff;  // table count, variable 0 included
+constexpr int32_t conflict_slots = 1024;
+constexpr int32_t min_level_none = 0x7fffffff;
+
+// Kinds of root-level event handed to `SolverState::event_hook`.
+enum class EventKind { fixed, substituted };
+
+struct SolverState;
+// Called by the core when a subscriber may want to hear of a level-0 fact:
+// `subject` is the literal fixed (kind fixed), or the replacement with
+// `other` the substituted literal (kind substituted). Set by the library
+// surface; null means nobody builds messages.
+using EventHook = void (*)(SolverState *s, EventKind kind, uint32_t subject, uint32_t other);
+
+struct SolverState {
+    SolverOptions options;
+    int32_t clause_count[4];
+    int32_t set_offset[4];
+    int32_t dead_count[4];
+    int32_t conflicting_count;
+    int32_t max_conflicting;
+    int32_t conflicting[conflict_slots];
+
+    GrowArray<Variable *> variables;  // position i: variable i; count = variables + 1
+    GrowArray<Variable *> trail;      // capacity follows the variable table
+    GrowArray<uint8_t> mark_table;    // one byte per literal code
+    GrowArray<uint8_t> value_table;   // one byte per literal code
+
+    struct {
+        uint64_t count;
+        Variable *head;
+        Variable **tail;  // address of the last record's mark_next, or of head
+    } marked_list;
+
+    uint64_t symbol_count;
+    GrowArray<SymbolBucket> symbol_buckets;
+
+    uint64_t clause_hash_count;
+    GrowArray<HashBucket> clause_hash;
+
+    GrowArray<Clause *> clause_lists[4];
+
+    struct {
+        Variable *head;
+        Variable *tail;
+        uint64_t count;
+    } order_list;
+    Variable *decision_cursor;
+
+    GrowArray<Clause *> touched_clauses;
+    GrowArray<LevelRecord> levels;
+    uint64_t trail_base;
+    uint64_t subst_count;
+    uint64_t max_bound;
+    int32_t level;
+    int32_t max_level;
+    int32_t min_level;
+
+    struct {
+        Literal *head;
+        Literal *tail;
+        uint64_t count;
+    } queue;
+
+    uint64_t clause_n_counter;
+    uint64_t clause_2_counter;
+    uint64_t clause_3_counter;
+    uint64_t clause_d_counter;
+    uint64_t bcp_counter;
+    uint64_t conflict_counter;
+
+    Variable constant_variable;
+
+    uint8_t rng_i;
+    uint8_t rng_j;
+    uint8_t rng_s[256];
+    uint8_t phase_byte;
+    int32_t phase_bits;
+
+    int32_t notified_count;
+    struct {
+        Subscriber *head;
+        Subscriber *tail;
+        uint64_t count;
+    } subscribers;
+    void *message_env;  // environment in which event messages are built
+    void *call_env;     // environment of the call in progress, or null
+    EventHook event_hook;
+
+    GrowArray<uint32_t> learnt_buffer;
+    GrowArray<uint32_t> scratch_codes;  // decoded literal lists
+
+    ItemPool list_pool;          // OccurrenceList / SymbolList descriptors
+    ItemPool variable_pool;      // Variable records
+    ItemPool symbol_pool;        // Symbol records
+    ItemPool subscription_pool;  // Subscriber records
+    ItemPool hash_node_pool;     // HashNode records
+};
+
+// ---- state lifecycle (state.cpp) ----------------------------------------------
+// Initialises a zeroed state; on -1 the state has already been destroyed.
+int solver_state_init(SolverState *s, const SolverOptions &options);
+// Releases everything the state owns; safe on a half-built state, safe twice.
+void solver_state_destroy(SolverState *s);
+
+// ---- random generator (state.cpp) -------------------------------------------------
+// Re-keys the generator; seed 0 stirs it with the clock.
+void rng_seed(SolverState *s, uint64_t seed);
+// One output byte of the generator.
+uint8_t rng_byte(SolverState *s);
+// Four output bytes, the first drawn most significant.
+uint32_t rng_u32(SolverState *s);
+
+// The memory figure reported as `memory_size` (modulo 2^32).
+uint32_t solver_memory_size(const SolverState *s);
+
+// ---- small accessors used everywhere --------------------------------------------
+inline Literal *lit_record(const SolverState *s, uint32_t code) {
+    Variable *v = s->variables.data[code >> 1];
+    return (code & 1u) ? &v->neg : &v->pos;
+}
+inline Variable *var_record(const SolverState *s, uint32_t index) { return s->variables.data[index]; }
+inline uint8_t lit_value(const SolverState *s, uint32_t code) { return s->value_table.data[code]; }
+inline uint32_t variable_count(const SolverState *s) { return static_cast<uint32_t>(s->variables.count); }
+inline LevelRecord &current_level(SolverState *s) { return s->levels.data[s->level]; }
+// Number of assigned or substituted variables.
+inline uint64_t bound_count(const SolverState *s) {
+    return s->trail_base + static_cast<uint64_t>(s->levels.data[s->level].count);
+}
+
+}  // namespace mirl
