@@ -112,7 +112,14 @@ static_assert(sizeof(nif_funcs) / sizeof(nif_funcs[0]) == 93);
 // every operation directly.
 unsigned char host_callback_copy[1376];
 
-void solver_handle_dtor(ErlNifEnv *, void *payload) { solver_state_destroy(static_cast<SolverState *>(payload)); }
+void solver_handle_dtor(ErlNifEnv *, void *payload) {
+    auto *s = static_cast<SolverState *>(payload);
+    if (s->message_env != nullptr) {
+        enif_free_env(static_cast<ErlNifEnv *>(s->message_env));
+        s->message_env = nullptr;
+    }
+    solver_state_destroy(s);
+}
 
 void solver_handle_stop(ErlNifEnv *, void *, intptr_t, int) {}
 

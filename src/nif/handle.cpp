@@ -23,7 +23,8 @@ SolverState *make_solver_handle(ErlNifEnv *env, const SolverOptions &options, ER
     }
     std::memset(payload, 0, sizeof(SolverState));
     auto *s = static_cast<SolverState *>(payload);
-    if (solver_state_init(s, options) != 0) {
+    s->message_env = enif_alloc_env();
+    if (s->message_env == nullptr || solver_state_init(s, options) != 0) {
         enif_release_resource(payload);  // runs the destructor on the zeroed remains
         enif_make_badarg(env);
         return nullptr;

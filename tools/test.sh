@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Sets everything up and runs every test: the C++ core tests (ctest) and the
+# Python tests (pytest) against the installed package.
+#   bash tools/test.sh              normal build
+#   bash tools/test.sh --sanitize   AddressSanitizer + UndefinedBehaviorSanitizer build
+set -euo pipefail
+cd "$(dirname "$0")/.."
+sanitize=0
+[ "${1:-}" = "--sanitize" ] && sanitize=1
+
+bash tools/setup.sh
+
+if [ "$sanitize" = 1 ]; then
+    build=build/asan
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIRL_SANITIZE=ON >/dev/null
+    cmake --build "$build" -j2 >/dev/null
+    (cd "$build" && ctest --output-on-failure)
+    # The extension is loaded into an uninstrumented interpreter, so the
+    # sanitizer runtime has to be there first.
+    export LD_PRELOAD="$(g++ -print-file-name=libasan.so):$(g++ -print-file-name=libubsan.so)"
+    export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+    export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+    export MIRL_TEST_MODULE_DIR="$PWD/$build"
+    python3 -m pytest -q
+else
+    build=build/ctest
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+    cmake --build "$build" -j2 --target core_tests >/dev/null
+    (cd "$build" && ctest --output-on-failure)
+    python3 -m pytest -q
+fi
