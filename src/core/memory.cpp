@@ -1,4 +1,7 @@
-// Growth rule and record pools (see memory.h).
+// The capacity rule shared by every growable table, and the fixed-size
+// record pools. A pool carves records from large chunks and recycles released
+// ones first in, first out; `pool_reserve` prepares a whole run of records in
+// one step, and only `pool_destroy` gives memory back to the heap.
 #include "core/memory.h"
 
 #include <algorithm>
@@ -17,7 +20,12 @@ uint64_t next_capacity(uint64_t current, uint64_t wanted) {
         if (cap >= wanted) return cap;
         cap = static_cast<uint64_t>(static_cast<float>(cap) * 1.618f);
     }
-    while (cap < wanted) cap = static_cast<uint64_t>(static_cast<float>(cap) * 1.25f);
+    while (cap < wanted) {
+        // Past 2^62 a further quarter would leave the 64-bit range; no
+        // allocation of that size can succeed anyway.
+        if (cap > (uint64_t(1) << 62)) return wanted;
+        cap = static_cast<uint64_t>(static_cast<float>(cap) * 1.25f);
+    }
     return cap;
 }
 
@@ -91,16 +99,22 @@ void pool_release(ItemPool &p, void *item) { free_list_append(p, item); }
 void pool_reserve(ItemPool &p, uint64_t n) {
     if (p.free_count >= n || p.item_size == 0) return;
     uint64_t need = n - p.free_count;
+    // First whatever the front chunk still holds, every item of it, even
+    // when that is more than the run needs.
     uint64_t carved = 0;
     if (auto *chunk = static_cast<ChunkHeader *>(p.chunk_head)) {
-        while (chunk->position + p.item_size < chunk->end) {
+        uint64_t room = static_cast<uint64_t>(chunk->end - chunk->position) / p.item_size;
+        for (uint64_t k = 0; k < room; k++) {
             free_list_append(p, chunk->position);
             chunk->position += p.item_size;
-            carved++;
         }
+        carved = room;
     }
     if (carved >= need) return;
     need -= carved;
+    // Then one block sized for the rest (at least a standard chunk), put in
+    // front so that the following allocations carve from it. A block that
+    // cannot be had is not an error: allocation then proceeds chunk by chunk.
     uint64_t m = std::max<uint64_t>(524288, need * p.item_size);
     push_chunk(p, m + 7, m - 24);
 }

@@ -6,6 +6,7 @@
 // safe on a half-built state and safe to repeat.
 #include "core/state.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include "core/clauses.h"
@@ -22,6 +23,13 @@ void rng_step(SolverState *s, uint8_t key) {
     uint8_t t = s->rng_s[s->rng_i];
     s->rng_s[s->rng_i] = s->rng_s[s->rng_j];
     s->rng_s[s->rng_j] = t;
+}
+
+// Pool records keep their customary sizes, or grow with the record types
+// they hold should those ever outgrow them.
+template <typename... Records>
+constexpr uint64_t pool_item_size(uint64_t customary) {
+    return std::max({customary, static_cast<uint64_t>(sizeof(Records))...});
 }
 
 void release_list(SolverState *s, GrowArray<uint32_t> *list) {
@@ -71,11 +79,11 @@ int solver_state_init(SolverState *s, const SolverOptions &options) {
     s->options = options;
     uint64_t size = options.size ? options.size : 1;
     marked_list_init(s);
-    pool_init(s->list_pool, 32);
-    pool_init(s->variable_pool, sizeof(Variable));
-    pool_init(s->symbol_pool, sizeof(Symbol));
-    pool_init(s->subscription_pool, 64);
-    pool_init(s->hash_node_pool, sizeof(HashNode));
+    pool_init(s->list_pool, pool_item_size<OccurrenceList, SymbolList>(32));
+    pool_init(s->variable_pool, pool_item_size<Variable>(136));
+    pool_init(s->symbol_pool, pool_item_size<Symbol>(80));
+    pool_init(s->subscription_pool, pool_item_size<Subscriber>(64));
+    pool_init(s->hash_node_pool, pool_item_size<HashNode>(16));
 
     if (array_init(s->variables, size) != 0 || array_resize(s->variables, 1) != 0) goto fail;
     if (array_reserve_exact(s->trail, s->variables.capacity) != 0) goto fail;
@@ -132,8 +140,12 @@ void solver_state_destroy(SolverState *s) {
     array_free(s->symbol_buckets);
     s->symbol_count = 0;
 
-    for (uint64_t i = 1; i < s->variables.count; i++) {
+    // Variable 0 is included: a symbol may name the constants true and
+    // false, which then carry symbol lists like any other literal.
+    // A creation that failed early may leave position 0 still empty.
+    for (uint64_t i = 0; i < s->variables.count; i++) {
         Variable *v = s->variables.data[i];
+        if (v == nullptr) continue;
         for (Literal *l : {&v->pos, &v->neg}) {
             release_list(s, l->occurrences);
             l->occurrences = nullptr;
@@ -192,7 +204,7 @@ uint32_t solver_memory_size(const SolverState *s) {
         for (uint64_t k = 0; k < list.count; k++)
             if (list.data[k] != nullptr) total += 4ull * list.data[k]->length;
     }
-    for (uint64_t i = 1; i < s->variables.count; i++) {
+    for (uint64_t i = 0; i < s->variables.count; i++) {
         const Variable *v = s->variables.data[i];
         for (const Literal *l : {&v->pos, &v->neg}) {
             if (l->symbols != nullptr) total += 16 * l->symbols->count;

@@ -1,5 +1,6 @@
 // Variable creation: records from the variable pool, appended to the order
-// list, with the trail, value and mark tables grown alongside the table.
+// list, with the trail, value and mark tables grown alongside the variable
+// table. `variables_create` is the entry point of add_variable/add_variables.
 #include "core/variables.h"
 
 #include "core/order.h"
@@ -56,9 +57,14 @@ CreateResult variables_create(SolverState *s, uint32_t n, bool is_atom, bool is_
     for (uint64_t i = count; i < count + n; i++) {
         auto *v = pool_new<Variable>(s->variable_pool);
         if (v == nullptr) {
+            // Out of memory part-way: the variables completed so far stay,
+            // fully made and in the order list, and the table ends with
+            // the last of them, so no position is ever without a record.
             s->variables.count = i;
             return CreateResult::memory_limit;
         }
+        // Records are never handed back to the pool, so a fresh one holds
+        // no bits worth keeping: start every flag word from zero.
         v->flags = 0;
         v->pos.flags = 0;
         v->neg.flags = 0;

@@ -1,0 +1,315 @@
+// Solver state creation, variable creation, the generator keying, the
+// memory figure and teardown.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <numeric>
+#include <vector>
+
+#include "core/state.h"
+#include "core/variables.h"
+
+namespace {
+
+using namespace mirl;
+
+// A zeroed state as the handle's payload provides it, initialised from
+// `options`; destroyed when the test ends.
+struct StateFixture {
+    std::unique_ptr<SolverState> owned;
+    SolverState *s;
+    int init_result;
+
+    explicit StateFixture(const SolverOptions &options = SolverOptions{}) : owned(new SolverState) {
+        s = owned.get();
+        std::memset(static_cast<void *>(s), 0, sizeof(SolverState));
+        init_result = solver_state_init(s, options);
+    }
+    ~StateFixture() { solver_state_destroy(s); }
+};
+
+SolverOptions with_size(uint64_t size) {
+    SolverOptions o;
+    o.size = size;
+    return o;
+}
+
+SolverOptions with_seed(uint64_t seed) {
+    SolverOptions o;
+    o.seed = seed;
+    return o;
+}
+
+std::vector<uint8_t> draw(SolverState *s, int n) {
+    std::vector<uint8_t> out;
+    for (int k = 0; k < n; k++) out.push_back(rng_byte(s));
+    return out;
+}
+
+TEST(StateInit, HoldsTheCreationValues) {
+    StateFixture f;
+    SolverState *s = f.s;
+    ASSERT_EQ(f.init_result, 0);
+    EXPECT_EQ(s->variables.count, 1u);
+    EXPECT_EQ(s->variables.capacity, 1024u);
+    EXPECT_EQ(s->variables.data[0], &s->constant_variable);
+    EXPECT_EQ(s->trail.capacity, 1024u);
+    EXPECT_EQ(s->trail.count, 0u);
+    EXPECT_GE(s->mark_table.capacity, 2048u);
+    EXPECT_GE(s->value_table.capacity, 2048u);
+    EXPECT_EQ(s->value_table.data[lit_true], val_true);
+    EXPECT_EQ(s->value_table.data[lit_false], val_false);
+    EXPECT_EQ(s->levels.count, 8u);
+    for (int k = 0; k < 8; k++) {
+        const LevelRecord &r = s->levels.data[k];
+        EXPECT_EQ(r.decision, 1);
+        EXPECT_EQ(r.state, 0);
+        EXPECT_EQ(r.start, 0);
+        EXPECT_EQ(r.count, 0);
+    }
+    EXPECT_EQ(s->level, 0);
+    EXPECT_EQ(s->max_level, 0);
+    EXPECT_EQ(s->min_level, 2147483647);
+    EXPECT_EQ(s->max_conflicting, 1024);
+    EXPECT_EQ(s->symbol_buckets.count, 8u);
+    EXPECT_EQ(s->symbol_count, 0u);
+    EXPECT_EQ(s->clause_hash.capacity, 8u);
+    EXPECT_EQ(s->clause_hash.count, 0u);
+    EXPECT_EQ(s->clause_lists[0].capacity, 1024u);
+    for (int set = 1; set < 4; set++) EXPECT_EQ(s->clause_lists[set].data, nullptr);
+    EXPECT_EQ(s->phase_bits, 8);
+    EXPECT_EQ(s->marked_list.tail, &s->marked_list.head);
+    EXPECT_EQ(s->order_list.count, 0u);
+    EXPECT_EQ(s->decision_cursor, nullptr);
+    EXPECT_EQ(s->list_pool.item_size, 32u);
+    EXPECT_EQ(s->variable_pool.item_size, 136u);
+    EXPECT_EQ(s->symbol_pool.item_size, 80u);
+    EXPECT_EQ(s->subscription_pool.item_size, 64u);
+    EXPECT_EQ(s->hash_node_pool.item_size, 16u);
+}
+
+TEST(StateInit, ConstantVariableHoldsTrueAndFalse) {
+    StateFixture f;
+    Variable &v = f.s->constant_variable;
+    EXPECT_EQ(v.index, 0);
+    EXPECT_EQ(v.pos.code, lit_true);
+    EXPECT_EQ(v.neg.code, lit_false);
+    EXPECT_EQ(v.neg.flags & litf_negative, litf_negative);
+    EXPECT_EQ(v.pos.flags & litf_negative, 0u);
+    EXPECT_EQ(lit_other(&v.pos), &v.neg);
+    EXPECT_EQ(lit_owner(&v.neg), &v);
+    EXPECT_EQ(v.subst, nullptr);
+}
+
+TEST(StateInit, ZeroSizeIsTakenAsOne) {
+    StateFixture f(with_size(0));
+    ASSERT_EQ(f.init_result, 0);
+    EXPECT_EQ(f.s->variables.capacity, 1u);
+    uint32_t first = 0;
+    ASSERT_EQ(variables_create(f.s, 1, false, false, &first), CreateResult::ok);
+    EXPECT_EQ(first, 1u);
+    EXPECT_EQ(f.s->variables.capacity, 2u);
+}
+
+TEST(StateVariables, SizeTwoGrowsEveryTableTogether) {
+    StateFixture f(with_size(2));
+    SolverState *s = f.s;
+    EXPECT_EQ(s->variables.capacity, 2u);
+    EXPECT_EQ(s->trail.capacity, 2u);
+    uint32_t first = 0;
+    ASSERT_EQ(variables_create(s, 1, false, false, &first), CreateResult::ok);
+    EXPECT_EQ(first, 1u);
+    EXPECT_EQ(s->variables.capacity, 2u);  // variable 0 and one more fit
+    ASSERT_EQ(variables_create(s, 1, false, false, &first), CreateResult::ok);
+    EXPECT_EQ(first, 2u);
+    EXPECT_EQ(s->variables.capacity, 4u);
+    EXPECT_EQ(s->trail.capacity, 4u);
+    EXPECT_EQ(s->mark_table.capacity, 8u);
+    EXPECT_EQ(s->value_table.capacity, 8u);
+    for (uint32_t code = 2; code < 8; code++) EXPECT_EQ(s->mark_table.data[code], 0) << code;
+    for (uint32_t code = 2; code < 6; code++) EXPECT_EQ(s->value_table.data[code], 0) << code;
+    EXPECT_EQ(s->value_table.data[0], val_true);
+    EXPECT_EQ(s->value_table.data[1], val_false);
+}
+
+TEST(StateVariables, NewRecordsAreFilledAndOrdered) {
+    SolverOptions o;
+    o.init_phase = val_false;
+    StateFixture f(o);
+    SolverState *s = f.s;
+    uint32_t first = 0;
+    ASSERT_EQ(variables_create(s, 3, true, false, &first), CreateResult::ok);
+    EXPECT_EQ(first, 1u);
+    EXPECT_EQ(s->variables.count, 4u);
+    EXPECT_EQ(s->order_list.count, 3u);
+    EXPECT_EQ(s->decision_cursor, var_record(s, 1));
+    const double keys[] = {0.0, 0.1, 0.2};
+    Variable *prev = nullptr;
+    for (uint32_t i = 1; i <= 3; i++) {
+        Variable *v = var_record(s, i);
+        EXPECT_EQ(v->index, static_cast<int32_t>(i));
+        EXPECT_EQ(v->level, -1);
+        EXPECT_EQ(v->reason, -1);
+        EXPECT_EQ(v->subst, nullptr);
+        EXPECT_EQ(v->prev, prev);
+        if (prev != nullptr) {
+            EXPECT_EQ(prev->next, v);
+        }
+        EXPECT_DOUBLE_EQ(v->order_key, keys[i - 1]);
+        EXPECT_EQ(v->flags & varf_is_atom, varf_is_atom);
+        EXPECT_EQ(v->flags & varf_is_used, 0u);
+        EXPECT_EQ((v->flags & varf_phase_mask) >> varf_phase_shift, uint32_t(val_false));
+        EXPECT_EQ(v->pos.code, 2 * i);
+        EXPECT_EQ(v->neg.code, 2 * i + 1);
+        EXPECT_EQ(v->neg.flags, litf_negative);
+        EXPECT_EQ(v->pos.flags, 0u);
+        EXPECT_EQ(v->pos.occurrences, nullptr);
+        EXPECT_EQ(v->neg.symbols, nullptr);
+        EXPECT_EQ(lit_record(s, 2 * i + 1), &v->neg);
+        prev = v;
+    }
+    EXPECT_EQ(s->order_list.head, var_record(s, 1));
+    EXPECT_EQ(s->order_list.tail, var_record(s, 3));
+    EXPECT_EQ(var_record(s, 3)->next, nullptr);
+}
+
+TEST(StateVariables, TheVariableLimitRefusesWithoutChange) {
+    StateFixture f;
+    SolverState *s = f.s;
+    uint32_t first = 0;
+    // 1 + 0x7ffffff - 1 reaches the limit: nothing is allocated.
+    EXPECT_EQ(variables_create(s, max_variable_count, false, false, &first), CreateResult::system_limit);
+    EXPECT_EQ(variables_create(s, 0xffffffffu, false, false, &first), CreateResult::system_limit);
+    EXPECT_EQ(s->variables.count, 1u);
+    EXPECT_EQ(s->variables.capacity, 1024u);
+    EXPECT_EQ(s->order_list.count, 0u);
+
+    // A table already at the limit takes no single variable more. The check
+    // comes before any record or table is touched.
+    uint64_t saved = s->variables.count;
+    s->variables.count = max_variable_count;
+    EXPECT_EQ(variables_create(s, 1, false, false, &first), CreateResult::system_limit);
+    EXPECT_EQ(s->variables.count, uint64_t(max_variable_count));
+    s->variables.count = max_variable_count - 1;
+    EXPECT_EQ(variables_create(s, 2, false, false, &first), CreateResult::system_limit);
+    s->variables.count = saved;
+    EXPECT_EQ(s->variables.capacity, 1024u);
+}
+
+TEST(StateVariables, ResolveFollowsSubstitutionChains) {
+    StateFixture f;
+    SolverState *s = f.s;
+    uint32_t first = 0;
+    ASSERT_EQ(variables_create(s, 3, false, false, &first), CreateResult::ok);
+    // 3 stands for -2, and 2 stands for 1: so 3 is -1 and -3 is 1.
+    var_record(s, 3)->subst = &var_record(s, 2)->neg;
+    var_record(s, 2)->subst = &var_record(s, 1)->pos;
+    EXPECT_EQ(resolve_code(s, lit_make(3, false)), lit_make(1, true));
+    EXPECT_EQ(resolve_code(s, lit_make(3, true)), lit_make(1, false));
+    EXPECT_EQ(resolve_code(s, lit_make(1, true)), lit_make(1, true));
+    EXPECT_EQ(resolve_code(s, lit_true), lit_true);
+    var_record(s, 2)->subst = nullptr;
+    var_record(s, 3)->subst = nullptr;
+}
+
+TEST(StateRandom, SameSeedGivesTheSameSequence) {
+    StateFixture a(with_seed(12345)), b(with_seed(12345)), c(with_seed(12346));
+    std::vector<uint8_t> from_a = draw(a.s, 64);
+    EXPECT_EQ(from_a, draw(b.s, 64));
+    EXPECT_NE(from_a, draw(c.s, 64));
+    EXPECT_EQ(a.s->options.seed, 12345u);
+}
+
+TEST(StateRandom, KnownOutputOfTheKeySchedule) {
+    // The key bytes are the seed's, little-endian, repeated every 8 steps.
+    StateFixture one(with_seed(1)), wide(with_seed(0x0102030405060708ull));
+    EXPECT_EQ(draw(one.s, 8), (std::vector<uint8_t>{225, 151, 62, 61, 43, 211, 208, 54}));
+    EXPECT_EQ(draw(wide.s, 8), (std::vector<uint8_t>{203, 139, 37, 18, 30, 166, 51, 97}));
+}
+
+TEST(StateRandom, ReseedingRestartsTheSequence) {
+    StateFixture f(with_seed(99));
+    std::vector<uint8_t> first = draw(f.s, 32);
+    draw(f.s, 100);
+    rng_seed(f.s, 99);
+    EXPECT_EQ(draw(f.s, 32), first);
+}
+
+TEST(StateRandom, WordsTakeTheFirstByteAsMostSignificant) {
+    StateFixture a(with_seed(7)), b(with_seed(7));
+    std::vector<uint8_t> bytes = draw(a.s, 4);
+    uint32_t expected = (uint32_t(bytes[0]) << 24) | (uint32_t(bytes[1]) << 16) | (uint32_t(bytes[2]) << 8) | bytes[3];
+    EXPECT_EQ(rng_u32(b.s), expected);
+}
+
+TEST(StateRandom, ClockSeedKeepsAPermutation) {
+    StateFixture f(with_seed(5));
+    draw(f.s, 10);
+    rng_seed(f.s, 0);
+    EXPECT_EQ(f.s->options.seed, 0u);
+    std::vector<uint8_t> perm(f.s->rng_s, f.s->rng_s + 256);
+    std::sort(perm.begin(), perm.end());
+    std::vector<uint8_t> identity(256);
+    std::iota(identity.begin(), identity.end(), 0);
+    EXPECT_EQ(perm, identity);
+}
+
+TEST(StateMemory, FigureCountsVariablesAndBuckets) {
+    StateFixture f;
+    EXPECT_EQ(solver_memory_size(f.s), 5688u + 136u + 24u * 8u);
+    EXPECT_EQ(solver_memory_size(f.s), 6016u);
+    uint32_t first = 0;
+    ASSERT_EQ(variables_create(f.s, 5, false, false, &first), CreateResult::ok);
+    EXPECT_EQ(solver_memory_size(f.s), 6016u + 5u * 136u);
+}
+
+TEST(StateDestroy, ReleasesEverythingAndMayRepeat) {
+    auto s = std::make_unique<SolverState>();
+    std::memset(static_cast<void *>(s.get()), 0, sizeof(SolverState));
+    ASSERT_EQ(solver_state_init(s.get(), with_size(2)), 0);
+    uint32_t first = 0;
+    ASSERT_EQ(variables_create(s.get(), 2000, true, true, &first), CreateResult::ok);
+    solver_state_destroy(s.get());
+    EXPECT_EQ(s->variables.data, nullptr);
+    EXPECT_EQ(s->variables.count, 0u);
+    EXPECT_EQ(s->value_table.data, nullptr);
+    EXPECT_EQ(s->levels.data, nullptr);
+    EXPECT_EQ(s->symbol_buckets.data, nullptr);
+    EXPECT_EQ(s->variable_pool.chunk_count, 0u);
+    EXPECT_EQ(s->order_list.head, nullptr);
+    EXPECT_EQ(s->decision_cursor, nullptr);
+    EXPECT_FALSE(s->options.hash);
+    solver_state_destroy(s.get());  // nothing left to release twice
+}
+
+TEST(StateDestroy, CopesWithAZeroedOrHalfBuiltState) {
+    auto s = std::make_unique<SolverState>();
+    std::memset(static_cast<void *>(s.get()), 0, sizeof(SolverState));
+    solver_state_destroy(s.get());
+    solver_state_destroy(s.get());
+    // Creation stopped right after the variable table got its first, still
+    // empty, position.
+    ASSERT_EQ(array_init(s->variables, 4), 0);
+    ASSERT_EQ(array_resize(s->variables, 1), 0);
+    solver_state_destroy(s.get());
+    EXPECT_EQ(s->variables.data, nullptr);
+}
+
+TEST(StateDestroy, ReleasesListsOfTheConstantLiterals) {
+    // A symbol naming `true` gives the constant literal a symbol list; the
+    // teardown must give it back like any other (a leak checker sees it).
+    StateFixture f;
+    SolverState *s = f.s;
+    auto *list = static_cast<SymbolList *>(pool_alloc(s->list_pool));
+    ASSERT_NE(list, nullptr);
+    *list = SymbolList{};
+    ASSERT_EQ(array_push(*list, SymbolRef{nullptr, 0}), 0);
+    s->constant_variable.pos.symbols = list;
+    EXPECT_EQ(solver_memory_size(s), 6016u + 16u);
+    solver_state_destroy(s);
+    EXPECT_EQ(s->constant_variable.pos.symbols, nullptr);
+}
+
+}  // namespace
