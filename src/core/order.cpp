@@ -1,13 +1,56 @@
 // The decision order list, its keys and the decision cursor (see order.h).
+// Activity is position: bumps move a variable towards the front by a
+// distance, landing at a key halfway between its new neighbours; when those
+// halves run out the whole list is renumbered. The cursor only ever moves
+// back over variables that may be decided, so a search from it finds the
+// first unbound eligible variable of the list.
 #include "core/order.h"
 
+#include <cmath>
+#include <cstdio>
+
+#include "core/clauses.h"
+
 namespace mirl {
+
+namespace {
+
+constexpr double key_step = 0.1;
+constexpr double midpoint_factor = 0.5;
+constexpr double renumber_gap = 8.881784197001252e-16;  // 2^-50
+
+// Offers v to the cursor after an insertion: only a variable that may be
+// decided can pull the cursor back.
+void offer_if_decidable(SolverState *s, Variable *v) {
+    if (var_unassigned(s, v) && var_eligible(s, v)) cursor_offer(s, v);
+}
+
+// Resolves a bump rule to a count of places; 0 or less means no move.
+int64_t resolve_distance(SolverState *s, Variable *v, int32_t distance, int64_t x) {
+    switch (distance) {
+    case bump_next:
+        return x;
+    case bump_log2:
+        return static_cast<int64_t>(std::log2(static_cast<double>(x)));
+    case bump_log10:
+        return static_cast<int64_t>(std::log10(static_cast<double>(x)));
+    case bump_rank: {
+        if (v->reason == -1) return 0;
+        const Clause *c = clause_lookup(s, static_cast<uint32_t>(v->reason));
+        return c != nullptr ? static_cast<int64_t>(c->length) : 0;
+    }
+    default:
+        return distance;  // a plain count, or an unknown rule (negative)
+    }
+}
+
+}  // namespace
 
 void order_append(SolverState *s, Variable *v) {
     Variable *tail = s->order_list.tail;
     v->prev = tail;
     v->next = nullptr;
-    v->order_key = tail != nullptr ? tail->order_key + 0.1 : 0.0;
+    v->order_key = tail != nullptr ? tail->order_key + key_step : 0.0;
     if (tail != nullptr)
         tail->next = v;
     else
@@ -19,6 +62,157 @@ void order_append(SolverState *s, Variable *v) {
 
 void cursor_offer(SolverState *s, Variable *v) {
     if (s->decision_cursor == nullptr || s->decision_cursor->order_key > v->order_key) s->decision_cursor = v;
+}
+
+void order_unlink(SolverState *s, Variable *v) {
+    if (s->decision_cursor == v) {
+        if (v == s->order_list.tail) {
+            // The cursor falls back onto the predecessor. When v is the only
+            // record there is none: the cursor becomes null, which the next
+            // search or insertion sets right.
+            s->decision_cursor = v->prev;
+            if (v->prev != nullptr) {
+                std::printf("set top = %d\r\n", v->prev->index);
+                std::fflush(stdout);
+            }
+        } else {
+            s->decision_cursor = v->next;
+        }
+    }
+    if (v->prev != nullptr)
+        v->prev->next = v->next;
+    else
+        s->order_list.head = v->next;
+    if (v->next != nullptr)
+        v->next->prev = v->prev;
+    else
+        s->order_list.tail = v->prev;
+    v->prev = nullptr;
+    v->next = nullptr;
+    s->order_list.count--;
+}
+
+void order_link_head(SolverState *s, Variable *v) {
+    Variable *head = s->order_list.head;
+    v->prev = nullptr;
+    v->next = head;
+    if (head != nullptr)
+        head->prev = v;
+    else
+        s->order_list.tail = v;
+    s->order_list.head = v;
+    s->order_list.count++;
+}
+
+void order_link_tail(SolverState *s, Variable *v) {
+    Variable *tail = s->order_list.tail;
+    v->next = nullptr;
+    v->prev = tail;
+    if (tail != nullptr)
+        tail->next = v;
+    else
+        s->order_list.head = v;
+    s->order_list.tail = v;
+    s->order_list.count++;
+}
+
+void order_push_front(SolverState *s, Variable *v) {
+    Variable *head = s->order_list.head;
+    order_link_head(s, v);
+    v->order_key = head != nullptr ? head->order_key - key_step : 0.0;
+    offer_if_decidable(s, v);
+}
+
+void order_insert_before(SolverState *s, Variable *v, Variable *anchor) {
+    if (anchor == s->order_list.head) {
+        order_push_front(s, v);
+        return;
+    }
+    Variable *p = anchor->prev;
+    v->prev = p;
+    v->next = anchor;
+    p->next = v;
+    anchor->prev = v;
+    s->order_list.count++;
+    double m = (p->order_key + anchor->order_key) * midpoint_factor;
+    // Besides the gap running out, a midpoint that rounds onto the anchor's
+    // key would break the ascending order: both renumber.
+    if (m - p->order_key <= renumber_gap || m >= anchor->order_key)
+        order_renumber(s);
+    else
+        v->order_key = m;
+    offer_if_decidable(s, v);
+}
+
+void order_clear(SolverState *s) {
+    for (uint64_t i = 1; i < s->variables.count; i++) {
+        Variable *v = s->variables.data[i];
+        v->next = nullptr;
+        v->prev = nullptr;
+    }
+    s->order_list.head = nullptr;
+    s->order_list.tail = nullptr;
+    s->order_list.count = 0;
+    s->decision_cursor = nullptr;
+}
+
+void order_bump(SolverState *s, Variable *v, int32_t distance) {
+    if (!s->options.vsids || distance == 0) return;
+    uint8_t value = s->value_table.data[2u * static_cast<uint32_t>(v->index)];
+    if (value == val_substituted) return;
+    if (value != val_unassigned && v->level == 0) return;
+    // Variables outside the list (the constants, variables an order sort
+    // dropped) have no place to move from.
+    if (!order_contains(s, v)) return;
+
+    int64_t x = static_cast<int64_t>(s->variables.count) - 1;
+    int64_t d = resolve_distance(s, v, distance, x);
+    if (d <= 0) return;
+
+    if (d < x) {
+        Variable *target = v;
+        for (int64_t k = 0; k < d && target->prev != nullptr; k++) target = target->prev;
+        if (target == v) return;
+        order_unlink(s, v);
+        order_insert_before(s, v, target);
+        return;
+    }
+    // The front in this sense is just before the cursor: ahead of every
+    // variable that may be decided, behind the assigned ones before it.
+    Variable *cursor = s->decision_cursor;
+    if (cursor == nullptr) {
+        order_unlink(s, v);
+        order_push_front(s, v);  // offers v to the cursor
+    } else if (cursor != v) {
+        order_unlink(s, v);
+        order_insert_before(s, v, cursor);
+    }
+}
+
+void order_renumber(SolverState *s) {
+    double denominator = static_cast<double>(s->order_list.count + 1);
+    uint64_t k = 1;
+    for (Variable *v = s->order_list.head; v != nullptr; v = v->next, k++)
+        v->order_key = static_cast<double>(k) / denominator;
+}
+
+void cursor_reset(SolverState *s) {
+    Variable *v = s->order_list.head;
+    while (v != nullptr && !(var_unassigned(s, v) && var_eligible(s, v))) v = v->next;
+    s->decision_cursor = v;
+}
+
+Variable *next_decision_variable(SolverState *s) {
+    Variable *v = s->decision_cursor;
+    while (v != nullptr && !(var_unassigned(s, v) && var_eligible(s, v))) v = v->next;
+    s->decision_cursor = v;
+    return v;
+}
+
+Variable *next_unbound_after(SolverState *s, Variable *v) {
+    Variable *w = v->next;
+    while (w != nullptr && !(var_unassigned(s, w) && var_eligible(s, w))) w = w->next;
+    return w;
 }
 
 }  // namespace mirl

@@ -1,0 +1,168 @@
+// Clause minimisation (see minimize.h). A literal d of a learnt clause is
+// redundant when every other literal of the implication clause of its
+// variable is fixed at level 0 or carries lit_keep (is in the clause, or, in
+// the global mode, was itself found redundant by a forward pass over the
+// earlier levels). The first, asserting literal always stays and the kept
+// literals keep their order.
+#include "core/minimize.h"
+
+#include "core/propagate.h"
+
+namespace mirl {
+
+namespace {
+
+// The clause that implied v's current value, or null: a decision, a bind,
+// an unassigned variable, or a reason clause deleted since.
+const Clause *implication_clause_of(const SolverState *s, const Variable *v) {
+    if (v->reason == -1) return nullptr;
+    return clause_lookup(s, static_cast<uint32_t>(v->reason));
+}
+
+// True when every literal of r other than x is fixed at level 0 (or
+// unassigned) or carries lit_keep. A clause that does not hold x did not
+// imply it (its slot was reused after a deletion) and proves nothing.
+bool implied(const SolverState *s, const Clause *r, uint32_t x) {
+    const uint8_t *marks = s->mark_table.data;
+    bool holds_x = false;
+    for (uint32_t k = 0; k < r->length; k++) {
+        uint32_t y = r->lits[k];
+        if (y == x) {
+            holds_x = true;
+            continue;
+        }
+        if (marks[y] & lit_keep) continue;
+        if (var_record(s, lit_var(y))->level <= 0) continue;
+        return false;
+    }
+    return holds_x;
+}
+
+uint32_t true_literal(const SolverState *s, const Variable *v) {
+    uint32_t positive = 2u * static_cast<uint32_t>(v->index);
+    return lit_value(s, positive) == val_false ? positive + 1 : positive;
+}
+
+// Levels 1 .. level-1 in trail order: the false literal of every implied
+// variable whose implication clause is covered gets lit_keep. One pass is
+// enough since implication clauses only name earlier assignments.
+void mark_implied_literals(SolverState *s) {
+    uint8_t *marks = s->mark_table.data;
+    for (int32_t l = 1; l < s->level; l++) {
+        const LevelRecord &rec = s->levels.data[l];
+        for (int32_t k = 0; k < rec.count; k++) {
+            const Variable *v = s->trail.data[rec.start + k];
+            const Clause *r = implication_clause_of(s, v);
+            if (r == nullptr) continue;
+            uint32_t f = true_literal(s, v);
+            uint32_t g = lit_neg(f);
+            if (!(marks[g] & lit_keep) && implied(s, r, f)) marks[g] |= lit_keep;
+        }
+    }
+}
+
+void clear_keep_marks(SolverState *s, const Clause *c) {
+    uint8_t *marks = s->mark_table.data;
+    for (uint32_t k = 0; k < c->length; k++) marks[c->lits[k]] &= static_cast<uint8_t>(~lit_keep);
+    for (int32_t l = 1; l < s->level; l++) {
+        const LevelRecord &rec = s->levels.data[l];
+        for (int32_t k = 0; k < rec.count; k++) {
+            auto positive = 2u * static_cast<uint32_t>(s->trail.data[rec.start + k]->index);
+            marks[positive] &= static_cast<uint8_t>(~lit_keep);
+            marks[positive + 1] &= static_cast<uint8_t>(~lit_keep);
+        }
+    }
+}
+
+// Drops `id` from a literal's occurrence list, keeping the order.
+void occurrence_drop(Literal *l, uint32_t id) {
+    OccurrenceList *list = l->occurrences;
+    if (list == nullptr) return;
+    for (uint64_t k = 0; k < list->count; k++) {
+        if (list->data[k] != id) continue;
+        for (uint64_t j = k + 1; j < list->count; j++) list->data[j - 1] = list->data[j];
+        list->count--;
+        return;
+    }
+}
+
+bool clause_watched(const Clause *c) { return c->watch[0].position >= 0 || c->watch[1].position >= 0; }
+
+Clause *find_other_learnt(SolverState *s, const Clause *self, const uint32_t *codes, uint32_t n, uint32_t hash) {
+    const GrowArray<Clause *> &set = s->clause_lists[3];
+    for (uint64_t k = 0; k < set.count; k++) {
+        Clause *c = set.data[k];
+        if (c != nullptr && c != self && c->length == n && c->hash == hash && literals_equal(s, c->lits, codes, n))
+            return c;
+    }
+    return nullptr;
+}
+
+// Deletes the minimised clause in favour of its duplicate: out of the
+// watches and occurrence lists (a clause of set 3 normally is in neither),
+// then out of the set.
+void delete_learnt(SolverState *s, Clause *c) {
+    if (clause_watched(c)) detach(s, c);
+    if (s->options.xref) occurrences_remove_clause(s, c);
+    clause_delete(s, c);
+    clause_set_trim(s, 3);
+}
+
+// Writes the kept literals over the clause. A clause that was attached
+// (clean_clause attaches learnt clauses too) is detached first and attached
+// again, since its watch positions index the old literal array; the
+// occurrence entries of the dropped literals go.
+void rewrite_learnt(SolverState *s, Clause *c, uint32_t hash) {
+    const uint32_t *codes = s->learnt_buffer.data;
+    auto n = static_cast<uint32_t>(s->learnt_buffer.count);
+    bool watched = clause_watched(c);
+    if (watched) detach(s, c);
+    if (s->options.xref) {
+        uint8_t *marks = s->mark_table.data;
+        for (uint32_t k = 0; k < n; k++) marks[codes[k]] |= lit_keep;
+        for (uint32_t k = 0; k < c->length; k++)
+            if (!(marks[c->lits[k]] & lit_keep)) occurrence_drop(lit_record(s, c->lits[k]), c->id);
+        for (uint32_t k = 0; k < n; k++) marks[codes[k]] &= static_cast<uint8_t>(~lit_keep);
+    }
+    for (uint32_t k = 0; k < n; k++) c->lits[k] = codes[k];
+    c->hash = hash;
+    c->length = n;
+    c->flags = (c->flags & ~clf_size_mask) | (size_class_for(n) << clf_size_shift);
+    if (watched) attach(s, c);
+}
+
+}  // namespace
+
+int64_t minimize_clause(SolverState *s, Clause *c, bool global) {
+    if (c->length == 1) return 1;
+    // Room for every literal up front: the scan below then cannot fail
+    // half-way and leave marks behind.
+    if (array_reserve(s->learnt_buffer, c->length) != 0) return minimize_no_memory;
+    s->learnt_buffer.count = 0;
+
+    uint8_t *marks = s->mark_table.data;
+    for (uint32_t k = 0; k < c->length; k++) marks[c->lits[k]] |= lit_keep;
+    if (global && s->level > 1) mark_implied_literals(s);
+
+    uint32_t *kept = s->learnt_buffer.data;
+    uint32_t n = 0;
+    kept[n++] = c->lits[0];
+    for (uint32_t k = 1; k < c->length; k++) {
+        uint32_t d = c->lits[k];
+        const Clause *e = implication_clause_of(s, var_record(s, lit_var(d)));
+        if (e == nullptr || !implied(s, e, lit_neg(d))) kept[n++] = d;
+    }
+    s->learnt_buffer.count = n;
+    clear_keep_marks(s, c);
+
+    if (n == c->length) return n;
+    uint32_t hash = clause_hash_codes(kept, n);
+    if (find_other_learnt(s, c, kept, n, hash) != nullptr) {
+        delete_learnt(s, c);
+        return minimize_deleted;
+    }
+    rewrite_learnt(s, c, hash);
+    return n;
+}
+
+}  // namespace mirl

@@ -1,0 +1,267 @@
+// The decision order list: links and keys after every primitive, the
+// cursor rules, renumbering when midpoints run out, bump distances, and the
+// order sort's handling of fixed variables.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "core/order.h"
+#include "core/sort.h"
+#include "core/state.h"
+#include "core/variables.h"
+
+namespace {
+
+using namespace mirl;
+
+class OrderList : public ::testing::Test {
+  protected:
+    void make(uint32_t n, bool used = true) {
+        s = static_cast<SolverState *>(std::calloc(1, sizeof(SolverState)));
+        SolverOptions options;
+        options.seed = 7;
+        ASSERT_EQ(solver_state_init(s, options), 0);
+        uint32_t first;
+        ASSERT_EQ(variables_create(s, n, false, used, &first), CreateResult::ok);
+    }
+    void TearDown() override {
+        if (s != nullptr) solver_state_destroy(s);
+        std::free(s);
+    }
+
+    Variable *var(uint32_t i) { return var_record(s, i); }
+    void fix(uint32_t i, int32_t level) {
+        s->value_table.data[2 * i] = val_true;
+        s->value_table.data[2 * i + 1] = val_false;
+        var(i)->level = level;
+    }
+    void unfix(uint32_t i) {
+        s->value_table.data[2 * i] = 0;
+        s->value_table.data[2 * i + 1] = 0;
+        var(i)->level = -1;
+    }
+
+    // The indexes from head to tail; checks the links both ways, the count
+    // and that the keys ascend strictly.
+    std::vector<int> order() {
+        std::vector<int> out;
+        Variable *prev = nullptr;
+        for (Variable *v = s->order_list.head; v != nullptr; v = v->next) {
+            EXPECT_EQ(v->prev, prev);
+            if (prev != nullptr) EXPECT_LT(prev->order_key, v->order_key);
+            out.push_back(v->index);
+            prev = v;
+        }
+        EXPECT_EQ(s->order_list.tail, prev);
+        EXPECT_EQ(s->order_list.count, out.size());
+        return out;
+    }
+    int cursor() { return s->decision_cursor != nullptr ? s->decision_cursor->index : 0; }
+
+    SolverState *s = nullptr;
+};
+
+TEST_F(OrderList, CreationAppendsWithKeysOneStepApart) {
+    make(4);
+    EXPECT_EQ(order(), (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_DOUBLE_EQ(var(1)->order_key, 0.0);
+    EXPECT_DOUBLE_EQ(var(4)->order_key, 0.30000000000000004);
+    EXPECT_EQ(cursor(), 1);
+}
+
+TEST_F(OrderList, UnlinkingTheCursorMovesItToTheSuccessor) {
+    make(4);
+    s->decision_cursor = var(2);
+    order_unlink(s, var(2));
+    EXPECT_EQ(order(), (std::vector<int>{1, 3, 4}));
+    EXPECT_EQ(cursor(), 3);
+    EXPECT_FALSE(order_contains(s, var(2)));
+}
+
+TEST_F(OrderList, UnlinkingTheCursorAtTheTailFallsBackAndSaysSo) {
+    make(4);
+    s->decision_cursor = var(4);
+    testing::internal::CaptureStdout();
+    order_unlink(s, var(4));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "set top = 3\r\n");
+    EXPECT_EQ(cursor(), 3);
+    EXPECT_EQ(order(), (std::vector<int>{1, 2, 3}));
+}
+
+TEST_F(OrderList, UnlinkingTheOnlyRecordUnderTheCursorLeavesNoCursor) {
+    make(1);
+    testing::internal::CaptureStdout();
+    order_unlink(s, var(1));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(s->decision_cursor, nullptr);
+    EXPECT_EQ(order(), std::vector<int>{});
+    order_push_front(s, var(1));
+    EXPECT_EQ(order(), std::vector<int>{1});
+    EXPECT_EQ(cursor(), 1);
+}
+
+TEST_F(OrderList, PushFrontTakesAKeyOneStepBelowTheHead) {
+    make(3);
+    order_unlink(s, var(3));
+    order_push_front(s, var(3));
+    EXPECT_EQ(order(), (std::vector<int>{3, 1, 2}));
+    EXPECT_DOUBLE_EQ(var(3)->order_key, -0.1);
+    EXPECT_EQ(cursor(), 3);
+}
+
+TEST_F(OrderList, InsertionTakesTheMidpointKey) {
+    make(3);
+    order_unlink(s, var(3));
+    order_insert_before(s, var(3), var(2));
+    EXPECT_EQ(order(), (std::vector<int>{1, 3, 2}));
+    EXPECT_DOUBLE_EQ(var(3)->order_key, 0.05);
+}
+
+TEST_F(OrderList, InsertionRenumbersOnceTheMidpointsRunOut) {
+    make(3);
+    // Each insertion halves the gap between variable 1 and the anchor.
+    Variable *anchor = var(2);
+    for (int round = 0; round < 120; round++) {
+        Variable *v = round % 2 == 0 ? var(3) : var(2);
+        Variable *other = round % 2 == 0 ? var(2) : var(3);
+        ASSERT_EQ(anchor, other);
+        order_unlink(s, v);
+        order_insert_before(s, v, anchor);
+        anchor = v;
+        order();
+    }
+    // After a renumbering the keys are k / (count + 1).
+    bool renumbered = false;
+    for (Variable *v = s->order_list.head; v != nullptr; v = v->next)
+        if (v->order_key > 0.2) renumbered = true;
+    EXPECT_TRUE(renumbered);
+}
+
+TEST_F(OrderList, RenumberGivesEvenlySpacedKeys) {
+    make(3);
+    order_renumber(s);
+    EXPECT_DOUBLE_EQ(var(1)->order_key, 0.25);
+    EXPECT_DOUBLE_EQ(var(2)->order_key, 0.5);
+    EXPECT_DOUBLE_EQ(var(3)->order_key, 0.75);
+}
+
+TEST_F(OrderList, CursorSearchSkipsAssignedAndUnusedVariables) {
+    make(4, false);
+    var(3)->flags |= varf_is_used;
+    var(4)->flags |= varf_is_used;
+    fix(3, 1);
+    EXPECT_EQ(next_decision_variable(s)->index, 4);
+    EXPECT_EQ(cursor(), 4);
+    fix(4, 1);
+    EXPECT_EQ(next_decision_variable(s), nullptr);
+    EXPECT_EQ(s->decision_cursor, nullptr);
+    s->options.all_used = true;
+    cursor_reset(s);
+    EXPECT_EQ(cursor(), 1);
+}
+
+TEST_F(OrderList, BumpByOneOnTheSecondSwapsWithTheHead) {
+    make(4);
+    order_bump(s, var(2), 1);
+    EXPECT_EQ(order(), (std::vector<int>{2, 1, 3, 4}));
+    EXPECT_EQ(cursor(), 2);
+    order_bump(s, var(2), 1);  // the head stays
+    EXPECT_EQ(order(), (std::vector<int>{2, 1, 3, 4}));
+}
+
+TEST_F(OrderList, BumpStopsAtTheHead) {
+    make(5);
+    order_bump(s, var(3), 3);  // below X = 5, but only two steps exist
+    EXPECT_EQ(order(), (std::vector<int>{3, 1, 2, 4, 5}));
+}
+
+TEST_F(OrderList, BumpToTheFrontLandsJustBeforeTheCursor) {
+    make(5);
+    fix(1, 1);
+    fix(2, 1);
+    s->decision_cursor = var(3);
+    order_bump(s, var(5), bump_next);
+    EXPECT_EQ(order(), (std::vector<int>{1, 2, 5, 3, 4}));
+    EXPECT_EQ(cursor(), 5);
+    order_bump(s, var(5), 1000);  // the cursor itself does not move
+    EXPECT_EQ(order(), (std::vector<int>{1, 2, 5, 3, 4}));
+}
+
+TEST_F(OrderList, BumpToTheFrontWithoutCursorGoesToTheHead) {
+    make(3);
+    fix(1, 1);
+    fix(2, 1);
+    fix(3, 1);
+    EXPECT_EQ(next_decision_variable(s), nullptr);
+    order_bump(s, var(3), bump_next);
+    EXPECT_EQ(order(), (std::vector<int>{3, 1, 2}));
+    EXPECT_EQ(s->decision_cursor, nullptr);  // assigned: not offered
+    unfix(2);
+    order_bump(s, var(2), bump_next);
+    EXPECT_EQ(order(), (std::vector<int>{2, 3, 1}));
+    EXPECT_EQ(cursor(), 2);
+}
+
+TEST_F(OrderList, BumpByLogarithmsOfTheVariableCount) {
+    make(16);
+    order_bump(s, var(16), bump_log2);  // X = 16: four places
+    EXPECT_EQ(order()[11], 16);
+    order_bump(s, var(10), bump_log10);  // one place
+    EXPECT_EQ(order()[8], 10);
+}
+
+TEST_F(OrderList, BumpLeavesFixedUnlistedOrUnbumpableVariablesAlone) {
+    make(4);
+    std::vector<int> start = {1, 2, 3, 4};
+    fix(4, 0);
+    order_bump(s, var(4), bump_next);
+    EXPECT_EQ(order(), start);
+    order_bump(s, var(3), 0);
+    order_bump(s, var(3), bump_rank);  // no implication clause
+    order_bump(s, var(3), -9);
+    EXPECT_EQ(order(), start);
+    order_bump(s, &s->constant_variable, bump_next);
+    EXPECT_EQ(order(), start);
+    s->options.vsids = false;
+    order_bump(s, var(3), 1);
+    EXPECT_EQ(order(), start);
+}
+
+TEST_F(OrderList, BumpingTheCursorForwardKeepsTheInvariant) {
+    make(4);
+    s->decision_cursor = var(3);
+    fix(1, 1);
+    fix(2, 1);
+    order_bump(s, var(3), 1);
+    EXPECT_EQ(order(), (std::vector<int>{1, 3, 2, 4}));
+    EXPECT_EQ(cursor(), 3);
+}
+
+TEST_F(OrderList, SortDropsFixedVariablesForGood) {
+    make(5);
+    fix(2, 0);
+    ASSERT_EQ(order_sort(s, SortKey{SortKind::identity, true}, SortKey{}, 0), 0);
+    EXPECT_EQ(order(), (std::vector<int>{5, 4, 3, 1}));
+    EXPECT_FALSE(order_contains(s, var(2)));
+    order_bump(s, var(2), bump_next);
+    EXPECT_EQ(order(), (std::vector<int>{5, 4, 3, 1}));
+    EXPECT_DOUBLE_EQ(var(5)->order_key, 0.2);
+    EXPECT_EQ(cursor(), 5);
+}
+
+TEST_F(OrderList, SortByUserCountsSetsThePhaseOfTheLargerCount) {
+    make(3);
+    set_user_count(&var(1)->neg, 9);
+    set_user_count(&var(2)->pos, 4);
+    set_user_count(&var(3)->neg, 0x12345);  // keeps the low 16 bits
+    EXPECT_EQ(user_count(&var(3)->neg), 0x2345u);
+    ASSERT_EQ(order_sort(s, SortKey{SortKind::user, true}, SortKey{}, 0), 0);
+    EXPECT_EQ(order(), (std::vector<int>{3, 1, 2}));
+    auto phase = [&](int i) { return (var(i)->flags & varf_phase_mask) >> varf_phase_shift; };
+    EXPECT_EQ(phase(1), val_false);
+    EXPECT_EQ(phase(2), val_true);
+    EXPECT_EQ(phase(3), val_false);
+}
+
+}  // namespace
