@@ -75,12 +75,20 @@ int clause_register(SolverState *s, Clause *c, uint32_t set);
 // Removes from the hash index, clears the slot, lowers the live count and
 // frees the record. Does not detach watches or occurrence entries.
 void clause_delete(SolverState *s, Clause *c);
+// The whole removal of a stored clause: detaches its watches, takes its id
+// out of the occurrence lists (option xref) and deletes it. Use this rather
+// than clause_delete so that no list keeps an id that may be handed out again.
+// The table is not trimmed.
+void clause_remove(SolverState *s, Clause *c);
 // Shortens a set's table past its trailing empty positions.
 void clause_set_trim(SolverState *s, uint32_t set);
 
-// Occurrence lists (option xref).
+// Occurrence lists (option xref). Adding appends the id to the list of every
+// literal but the constants; on failure the entries made are taken back and
+// -1 is returned. Removing closes the gaps, keeping the order.
 int occurrences_add_clause(SolverState *s, const Clause *c);
 void occurrences_remove_clause(SolverState *s, const Clause *c);
+void occurrences_remove_id(SolverState *s, const Clause *c, uint32_t id);
 OccurrenceList *occurrence_list(SolverState *s, Literal *l);  // creates on first use
 
 // Clause hash index (option hash).
@@ -88,11 +96,31 @@ int hash_index_insert(SolverState *s, const Clause *c);
 void hash_index_remove(SolverState *s, const Clause *c);
 // Looks a normalised list up; returns the first matching clause or null.
 Clause *clause_find(SolverState *s, const uint32_t *codes, uint32_t n, uint32_t hash);
-// Turning options on and off with rebuilds (config/3).
-int clause_store_set_xref(SolverState *s, bool on);  // -1: memory_limit
-void clause_store_set_hash(SolverState *s, bool on);
+// Turning options on and off with rebuilds (config/3). Both set the option
+// themselves; the caller skips the call when the option keeps its value.
+// Turning xref on enters every clause of sets 0..3 slot by slot (-1 when an
+// entry cannot be allocated: memory_limit, xref stays on with the lists built
+// so far). Turning hash on sizes the buckets and indexes sets 2, 1, 0; -1
+// when memory runs out (the option then stays off).
+int clause_store_set_xref(SolverState *s, bool on);
+int clause_store_set_hash(SolverState *s, bool on);
 
-// Makes a literal a level-0 fact with no reason (unit clauses).
-void clause_assert_unit(SolverState *s, uint32_t code);
+// Replaces the literals of a stored clause by the first n of `codes` (n at
+// least 1, at most its length): length, size class and hash follow, and the
+// hash index entry moves to its new bucket. The caller detaches before and
+// attaches after.
+void clause_rewrite(SolverState *s, Clause *c, const uint32_t *codes, uint32_t n);
+
+// What became of a unit clause handed to clause_assert_unit.
+enum class UnitResult {
+    fixed,     // the literal is now true at level 0
+    falsified  // the literal is false under the current assignment: the
+               // caller keeps the clause as a watched one-literal clause
+};
+// Makes a literal a level-0 fact with no reason (unit clauses). Above level
+// 0 the variable enters level 0's segment of the trail, so the fact survives
+// every backtrack; a literal already true above level 0 is moved down to
+// level 0 the same way. The literal that became false is queued.
+UnitResult clause_assert_unit(SolverState *s, uint32_t code);
 
 }  // namespace mirl

@@ -22,6 +22,10 @@ void assign(SolverState *s, uint32_t code, uint8_t value, int32_t reason, int32_
 void enqueue(SolverState *s, Literal *l);
 // Drains the queue; negative when it stopped on a conflict.
 int propagate(SolverState *s);
+// After a drain: detaches the clauses touched (marked dead) and, when
+// conflicts were recorded, counts the conflict, empties the queue and clears
+// the conflicting flags. False when the pass found a conflict.
+bool end_of_pass(SolverState *s);
 // One propagation pass as bcp/1 runs it: counter, drain, end of pass.
 // Returns false on a conflict.
 bool propagation_pass(SolverState *s);

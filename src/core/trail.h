@@ -20,5 +20,16 @@ uint8_t phase_for(SolverState *s, Variable *v);
 // bind/2 and decide/2: records a decision above level 0 and assigns.
 // Returns whether the literal holds value `a` afterwards.
 bool record_and_assign(SolverState *s, uint32_t code, uint8_t a);
+// Makes an unassigned literal true at level 0 with no reason, whatever the
+// current level: the variable goes to the end of level 0's segment of the
+// trail (the entries and starts of the levels above move up by one) and the
+// literal that became false is queued.
+void trail_assign_root(SolverState *s, uint32_t code);
+// Moves a variable assigned above level 0 into level 0's segment, keeping
+// its value; its reason becomes -1 and its level 0.
+void trail_move_to_root(SolverState *s, Variable *v);
+// Takes every literal that is no longer false off the propagation queue
+// (backtracking leaves none to be visited).
+void queue_drop_unassigned(SolverState *s);
 
 }  // namespace mirl

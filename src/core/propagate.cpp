@@ -1,0 +1,432 @@
+// Watches and unit propagation. Every attached clause is watched on two of
+// its literals through the slots inside its record; `propagate` drains the
+// queue of false literals, visiting the clauses that watch each one: it moves
+// watches, implies the last free literal of a clause, records conflicts and,
+// at level 0, marks satisfied clauses dead. `propagation_pass` wraps a drain
+// with the bookkeeping every bcp/nbcp pass does before and after it.
+//
+// The visit order, the counters, the trail order and the reasons are seen by
+// callers, so the loops below only trim memory traffic: counters live in the
+// pass record and are published once, the value table and trail are hoisted,
+// and a binary clause is decided from its header line alone.
+#include "core/propagate.h"
+
+#include <cstdio>
+
+namespace mirl {
+
+namespace {
+
+constexpr int max_visit_depth = 1000;
+constexpr int32_t rank_unassigned = 0x7fffffff;
+
+// What one visit of a watching clause decided.
+enum class Outcome { satisfied, conflict, imply, move };
+
+// State hoisted for one drain of the queue.
+struct Pass {
+    SolverState *s;
+    uint8_t *values;
+    Variable *const *variables;
+    Variable **trail;
+    LevelRecord *record;  // the current level's record
+    int32_t level;
+    int32_t queue_type;
+    bool xref;
+    uint64_t binary_visits;
+    uint64_t ternary_visits;
+    uint64_t long_visits;
+    uint64_t other_watch_true;
+};
+
+inline Literal *literal_of(Variable *const *variables, uint32_t code) {
+    Variable *v = variables[code >> 1];
+    return (code & 1u) ? &v->neg : &v->pos;
+}
+
+inline void queue_literal(SolverState *s, Literal *l) {
+    if (l->flags & litf_in_queue) return;
+    if (s->options.queue_type == qtype_fifo) {
+        l->queue_next = nullptr;
+        if (s->queue.tail != nullptr)
+            s->queue.tail->queue_next = l;
+        else
+            s->queue.head = l;
+        s->queue.tail = l;
+    } else {
+        l->queue_next = s->queue.head;
+        s->queue.head = l;
+        if (s->queue.tail == nullptr) s->queue.tail = l;
+    }
+    s->queue.count++;
+    l->flags |= litf_in_queue;
+}
+
+void touch(SolverState *s, Clause *c) {
+    if (c->flags & clf_touched) return;
+    // A clause that cannot be listed stays attached; being dead, it is
+    // skipped by every visit, so only its detachment is lost.
+    if (array_push(s->touched_clauses, c) == 0) c->flags |= clf_touched;
+}
+
+void mark_dead(SolverState *s, Clause *c) {
+    c->flags |= clf_dead;
+    s->dead_count[clause_ref_set(c->id)]++;
+    touch(s, c);
+}
+
+// End of F's chain: at level 0 the literal now true satisfies for good every
+// clause that contains it.
+void finish_literal(Pass &p, Literal *f) {
+    if (p.level != 0 || !p.xref) return;
+    OccurrenceList *list = lit_other(f)->occurrences;
+    if (list == nullptr) return;
+    for (uint64_t i = 0; i < list->count; i++) {
+        Clause *c = clause_lookup(p.s, list->data[i]);
+        if (c != nullptr && !(c->flags & clf_dead)) mark_dead(p.s, c);
+    }
+}
+
+// Writes one literal as the dump shows it: t, f, a symbol name or $index.
+void format_literal(const SolverState *s, uint32_t code, char *out, size_t size) {
+    if (code == lit_true) {
+        std::snprintf(out, size, "t");
+        return;
+    }
+    if (code == lit_false) {
+        std::snprintf(out, size, "f");
+        return;
+    }
+    const char *prefix = lit_sign(code) ? "!" : "";
+    const Variable *v = var_record(s, lit_var(code));
+    const SymbolList *symbols = v->pos.symbols;
+    if (symbols != nullptr && symbols->count > 0 && symbols->data[0].symbol != nullptr) {
+        const Symbol *sym = symbols->data[0].symbol;
+        const char *name = (sym->flags & symf_encoded) || sym->key == nullptr
+                               ? "term"
+                               : reinterpret_cast<const char *>(sym->key);
+        std::snprintf(out, size, "%s%s", prefix, name);
+    } else {
+        std::snprintf(out, size, "%s$%d", prefix, v->index);
+    }
+}
+
+// A watched clause of one literal is a broken invariant worth seeing.
+void dump_clause(const SolverState *s, const Clause *c) {
+    int set = static_cast<int>(clause_ref_set(c->id));
+    int position = static_cast<int>(clause_ref_position(c->id));
+    std::printf("clause %d:%d select=%d\r\n", set, position, static_cast<int>(clause_size_class(c)));
+    std::printf("%s id=%d:%d,[%ld:%ld] ", "  bcp: ", set, position, static_cast<long>(c->watch[0].position),
+                static_cast<long>(c->watch[1].position));
+    if (c->length == 0) {
+        std::printf("[]");
+    } else {
+        std::printf("[");
+        for (uint32_t k = 0; k < c->length; k++) {
+            char text[32];
+            format_literal(s, c->lits[k], text, sizeof text);
+            std::printf(k == 0 ? "%s" : ",%s", text);
+        }
+        std::printf("]");
+    }
+    if (c->flags & clf_dead) std::printf(" dead");
+    std::printf("\r\n");
+    std::fflush(stdout);
+}
+
+// Visits the clauses watching the false literal f. Returns -1 when the
+// visit stopped on a conflict, else 0.
+int visit(Pass &p, Literal *f, int depth) {
+    SolverState *const s = p.s;
+    uint8_t *const values = p.values;
+    Variable *const *const variables = p.variables;
+next_literal:
+    WatchSlot **link = &f->watches;
+    while (WatchSlot *slot = *link) {
+        Clause *const k = slot_clause(slot);
+        const uint32_t flags = k->flags;
+        if (flags & (clf_dead | clf_conflicting)) {
+            link = &slot->link;
+            continue;
+        }
+        const uint32_t *const lits = k->lits;
+        const int32_t own = slot->position;
+        const int32_t other = k->watch[slot_index(slot) ^ 1].position;
+        uint32_t implied = 0;
+        int32_t target = -1;
+        Outcome outcome;
+        switch (flags & clf_size_mask) {
+        case 1u << clf_size_shift: {
+            p.binary_visits++;
+            implied = lits[other];
+            const uint8_t vt = values[implied];
+            if (vt == val_true) {
+                p.other_watch_true++;
+                outcome = Outcome::satisfied;
+            } else {
+                outcome = vt == val_false ? Outcome::conflict : Outcome::imply;
+            }
+            break;
+        }
+        case 2u << clf_size_shift: {
+            p.ternary_visits++;
+            implied = lits[other];
+            const uint8_t vt = values[implied];
+            if (vt == val_true) {
+                p.other_watch_true++;
+                outcome = Outcome::satisfied;
+                break;
+            }
+            target = 3 - other - own;
+            const uint8_t vu = values[lits[target]];
+            if (vu == val_true)
+                outcome = Outcome::satisfied;
+            else if (vu == val_false)
+                outcome = vt == val_false ? Outcome::conflict : Outcome::imply;
+            else
+                outcome = Outcome::move;
+            break;
+        }
+        case 3u << clf_size_shift: {
+            p.long_visits++;
+            implied = lits[other];
+            const uint8_t vt = values[implied];
+            if (vt == val_true) {
+                p.other_watch_true++;
+                outcome = Outcome::satisfied;
+                break;
+            }
+            // Downward from the slot's own position, wrapping once round.
+            const int32_t n = static_cast<int32_t>(k->length);
+            outcome = vt == val_false ? Outcome::conflict : Outcome::imply;
+            for (int32_t i = (own == 0 ? n : own) - 1; i != own; i = (i == 0 ? n : i) - 1) {
+                if (i == other) continue;
+                const uint8_t v = values[lits[i]];
+                if (v == val_unassigned) {
+                    target = i;
+                    outcome = Outcome::move;
+                    break;
+                }
+                if (v == val_true) {
+                    outcome = Outcome::satisfied;
+                    break;
+                }
+            }
+            break;
+        }
+        default:
+            // A watched clause of one literal whose literal became false:
+            // nothing can satisfy it any more, so it is the conflict it is.
+            dump_clause(s, k);
+            outcome = Outcome::conflict;
+            break;
+        }
+
+        switch (outcome) {
+        case Outcome::move: {
+            *link = slot->link;
+            slot->position = target;
+            Literal *w = literal_of(variables, lits[target]);
+            slot->link = w->watches;
+            w->watches = slot;
+            continue;  // *link is already the next entry
+        }
+        case Outcome::satisfied:
+            if (p.level == 0) mark_dead(s, k);
+            link = &slot->link;
+            continue;
+        case Outcome::conflict: {
+            int32_t &count = s->conflicting_count;
+            if (s->max_conflicting == 1) {
+                s->conflicting[count++] = static_cast<int32_t>(k->id);
+                finish_literal(p, f);
+                return -1;
+            }
+            if (count >= s->max_conflicting) {
+                finish_literal(p, f);
+                return -1;
+            }
+            s->conflicting[count++] = static_cast<int32_t>(k->id);
+            k->flags |= clf_conflicting;
+            link = &slot->link;
+            continue;
+        }
+        case Outcome::imply:
+            break;
+        }
+
+        // Imply: the trail write of assign, without its enqueue.
+        Variable *const v = variables[implied >> 1];
+        p.trail[p.record->start + p.record->count++] = v;
+        values[implied] = val_true;
+        values[implied ^ 1u] = val_false;
+        v->reason = static_cast<int32_t>(k->id);
+        v->level = p.level;
+        if (p.level == 0) mark_dead(s, k);
+        Literal *const now_false = (implied & 1u) ? &v->pos : &v->neg;
+        if (p.queue_type != qtype_recursive) {
+            queue_literal(s, now_false);
+            link = &slot->link;
+            continue;
+        }
+        if (slot->link == nullptr) {
+            // The last entry of the chain: carry on with the implied literal
+            // instead of nesting.
+            finish_literal(p, f);
+            f = now_false;
+            goto next_literal;
+        }
+        if (depth == 0) {
+            std::fprintf(stderr, "bcp max depth %d reached enqueue\n", max_visit_depth);
+            std::fflush(stderr);
+            queue_literal(s, now_false);
+        } else if (visit(p, now_false, depth - 1) < 0) {
+            finish_literal(p, f);
+            return -1;
+        }
+        link = &slot->link;
+    }
+    finish_literal(p, f);
+    return 0;
+}
+
+}  // namespace
+
+void enqueue(SolverState *s, Literal *l) { queue_literal(s, l); }
+
+void assign(SolverState *s, uint32_t code, uint8_t value, int32_t reason, int32_t level) {
+    Variable *v = var_record(s, lit_var(code));
+    LevelRecord &r = s->levels.data[level];
+    s->trail.data[r.start + r.count++] = v;
+    uint8_t *values = s->value_table.data;
+    values[code] = value;
+    values[code ^ 1u] = value ^ 1u;
+    v->reason = reason;
+    v->level = level;
+    queue_literal(s, lit_record(s, value == val_true ? code ^ 1u : code));
+}
+
+int attach(SolverState *s, Clause *c) {
+    const uint32_t n = c->length;
+    if (n == 0) return 0;
+    const uint8_t *values = s->value_table.data;
+    int32_t best = -1, best_at = -1, second = -1, second_at = -1;
+    uint32_t falses = 0;
+    bool any_true = false;
+    for (int32_t k = static_cast<int32_t>(n) - 1; k >= 0; k--) {
+        uint32_t code = c->lits[k];
+        uint8_t value = values[code];
+        int32_t rank = rank_unassigned;
+        if (value == val_true || value == val_false) {
+            rank = var_record(s, lit_var(code))->level;
+            falses += value == val_false;
+            any_true |= value == val_true;
+        }
+        if (rank >= best) {
+            second = best;
+            second_at = best_at;
+            best = rank;
+            best_at = k;
+        } else if (rank >= second) {
+            second = rank;
+            second_at = k;
+        }
+    }
+    for (int i = 0; i < (n == 1 ? 1 : 2); i++) {
+        WatchSlot &slot = c->watch[i];
+        slot.position = i == 0 ? best_at : second_at;
+        Literal *l = lit_record(s, c->lits[slot.position]);
+        slot.link = l->watches;
+        l->watches = &slot;
+    }
+    if (best == rank_unassigned && second != rank_unassigned && !any_true) {
+        assign(s, c->lits[best_at], val_true, static_cast<int32_t>(c->id), s->level);
+        return 1;
+    }
+    return falses == n ? 0 : 1;
+}
+
+void detach(SolverState *s, Clause *c) {
+    for (WatchSlot &slot : c->watch) {
+        if (slot.position < 0) continue;
+        Literal *l = lit_record(s, c->lits[slot.position]);
+        for (WatchSlot **link = &l->watches; *link != nullptr; link = &(*link)->link) {
+            if (*link != &slot) continue;
+            *link = slot.link;
+            break;
+        }
+        slot.link = nullptr;
+        slot.position = -1;
+    }
+}
+
+int propagate(SolverState *s) {
+    Pass p{};
+    p.s = s;
+    p.values = s->value_table.data;
+    p.variables = s->variables.data;
+    p.trail = s->trail.data;
+    p.level = s->level;
+    p.record = &s->levels.data[s->level];
+    p.queue_type = s->options.queue_type;
+    p.xref = s->options.xref;
+    int result = 0;
+    while (Literal *f = s->queue.head) {
+        s->queue.head = f->queue_next;
+        if (s->queue.head == nullptr) s->queue.tail = nullptr;
+        s->queue.count--;
+        f->flags &= ~litf_in_queue;
+        // Only a false literal has anything to say about its clauses.
+        if (p.values[f->code] != val_false) continue;
+        if (visit(p, f, max_visit_depth) < 0) {
+            result = -1;
+            break;
+        }
+    }
+    s->clause_2_counter += p.binary_visits;
+    s->clause_3_counter += p.ternary_visits;
+    s->clause_n_counter += p.long_visits;
+    s->clause_d_counter += p.other_watch_true;
+    if (bound_count(s) > s->max_bound) s->max_bound = bound_count(s);
+    if (p.level == 0 && s->subscribers.count > 0 && s->event_hook != nullptr) {
+        int32_t fixed = s->levels.data[0].count;
+        for (int32_t i = s->notified_count; i < fixed; i++) {
+            const Variable *v = s->trail.data[i];
+            uint32_t code = lit_make(static_cast<uint32_t>(v->index), false);
+            if (lit_value(s, code) != val_true) code ^= 1u;
+            s->event_hook(s, EventKind::fixed, code, 0);
+        }
+        s->notified_count = fixed;
+    }
+    return result;
+}
+
+bool end_of_pass(SolverState *s) {
+    GrowArray<Clause *> &touched = s->touched_clauses;
+    for (uint64_t i = 0; i < touched.count; i++) {
+        detach(s, touched.data[i]);
+        touched.data[i]->flags &= ~clf_touched;
+    }
+    touched.count = 0;
+    if (s->conflicting_count == 0) return true;
+    s->conflict_counter++;
+    Literal *l = s->queue.head;
+    for (uint64_t i = 0; i < s->queue.count && l != nullptr; i++, l = l->queue_next) l->flags &= ~litf_in_queue;
+    s->queue.head = nullptr;
+    s->queue.tail = nullptr;
+    s->queue.count = 0;
+    for (int32_t i = 0; i < s->conflicting_count; i++) {
+        Clause *c = clause_lookup(s, static_cast<uint32_t>(s->conflicting[i]));
+        if (c != nullptr) c->flags &= ~clf_conflicting;
+    }
+    return false;
+}
+
+bool propagation_pass(SolverState *s) {
+    s->bcp_counter++;
+    s->conflicting_count = 0;
+    propagate(s);
+    return end_of_pass(s);
+}
+
+}  // namespace mirl
