@@ -566,16 +566,21 @@ ErlNifResourceType *enif_open_resource_type(ErlNifEnv *, const char *, const cha
         PyErr_SetString(PyExc_SystemError, "resource type needs a name and callbacks");
         return nullptr;
     }
+    // The type is named "mirl_nif.<name>": its __name__ is the name and its
+    // __module__ the module (a name without a module draws a warning).
+    const char *module_name = "mirl_nif";
     auto *record = static_cast<ErlNifResourceType *>(PyMem_Calloc(1, sizeof(ErlNifResourceType)));
-    const size_t name_length = std::strlen(name);
-    char *name_copy = static_cast<char *>(PyMem_Malloc(name_length + 1));
+    const size_t module_length = std::strlen(module_name), name_length = std::strlen(name);
+    char *name_copy = static_cast<char *>(PyMem_Malloc(module_length + 1 + name_length + 1));
     if (record == nullptr || name_copy == nullptr) {
         PyMem_Free(record);
         PyMem_Free(name_copy);
         PyErr_NoMemory();
         return nullptr;
     }
-    std::memcpy(name_copy, name, name_length + 1);
+    std::memcpy(name_copy, module_name, module_length);
+    name_copy[module_length] = '.';
+    std::memcpy(name_copy + module_length + 1, name, name_length + 1);
     static PyType_Slot slots[] = {
         {Py_tp_dealloc, reinterpret_cast<void *>(mirl::host::resource_dealloc)},
         {Py_tp_doc, const_cast<char *>("Solver handle objects")},
