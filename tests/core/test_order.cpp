@@ -49,7 +49,9 @@ class OrderList : public ::testing::Test {
         Variable *prev = nullptr;
         for (Variable *v = s->order_list.head; v != nullptr; v = v->next) {
             EXPECT_EQ(v->prev, prev);
-            if (prev != nullptr) EXPECT_LT(prev->order_key, v->order_key);
+            if (prev != nullptr) {
+                EXPECT_LT(prev->order_key, v->order_key);
+            }
             out.push_back(v->index);
             prev = v;
         }

@@ -1,0 +1,208 @@
+"""minimize/2,3: which literals leave a learnt clause in each mode, the
+in-place rewrite, deletion of a clause that turns into a duplicate, and
+implication clauses that are gone."""
+import pytest
+
+import mirl_nif as m
+
+
+def raises(text, fn, *args):
+    with pytest.raises(TypeError) as info:
+        fn(*args)
+    assert str(info.value) == text
+
+
+def solver(n, clauses):
+    s = m.new({"all_used": True})
+    m.add_variables(s, n)
+    for clause in clauses:
+        m.add_clause(s, clause)
+    return s
+
+
+def direct():
+    """Learnt [-3, -1, -2]: 2 was implied by [-1, 2] and -1 is in the clause,
+    so -2 goes in every mode."""
+    s = solver(4, [[-1, 2], [-3, -1, 4], [-3, -2, -4]])
+    m.push(s)
+    m.bind(s, 1)
+    m.bcp(s)
+    m.push(s)
+    m.bind(s, 3)
+    assert m.bcp(s) is False
+    learnt = m.conflict(s, 2, "none", 0)
+    assert m.get_clause(s, learnt) == [-3, -1, -2]
+    return s, learnt
+
+
+def transitive(twin=False):
+    """Learnt [-4, -3, -1]: 3 was implied by 2 ([-2, 3]), 2 by 1 ([-1, 2]);
+    -2 is not in the clause, so only the global pass removes -3. With
+    `twin`, set 3 holds [-1, -4] from the start."""
+    s = solver(5, [[-1, 2], [-2, 3], [-4, -1, 5], [-4, -3, -5]])
+    if twin:
+        assert m.add_clause(s, [-1, -4], "alpha") == (True, 3 << 30)
+    m.push(s)
+    m.bind(s, 1)
+    m.bcp(s)
+    m.push(s)
+    m.bind(s, 4)
+    assert m.bcp(s) is False
+    learnt = m.conflict(s, 2, "none", 0)
+    assert sorted(m.get_clause(s, learnt)[1:]) == [-3, -1]
+    return s, learnt
+
+
+@pytest.mark.parametrize("mode", [(), ("local",), ("global",), ("recursive",)])
+def test_a_literal_implied_by_the_clause_itself_goes_in_every_mode(mode):
+    s, learnt = direct()
+    assert m.minimize(s, learnt, *mode) == 2
+    assert m.get_clause(s, learnt) == [-3, -1]
+    assert m.clause_info(s, learnt, "length") == 2
+    assert m.find_clause(s, [-1, -3]) == learnt  # the hash follows the literals
+
+
+def test_transitive_implications_need_the_global_pass():
+    s, learnt = transitive()
+    assert m.minimize(s, learnt, "local") == 3
+    assert m.minimize(s, learnt, "global") == 2
+    assert m.get_clause(s, learnt) == [-4, -1]
+
+
+def test_recursive_is_the_global_pass():
+    s, learnt = transitive()
+    assert m.minimize(s, learnt, "recursive") == 2
+
+
+def test_minimising_twice_finds_nothing_more():
+    for mode in ("local", "global"):
+        s, learnt = transitive()
+        first = m.minimize(s, learnt, mode)
+        assert m.minimize(s, learnt, mode) == first
+
+
+def test_below_level_two_global_is_local():
+    s, learnt = transitive()
+    m.pop(s, 1)  # level 1: there are no earlier levels to search
+    assert m.minimize(s, learnt, "global") == 3
+
+
+def test_no_keep_marks_are_left_behind():
+    s, learnt = transitive()
+    m.minimize(s, learnt, "global")
+    for lit in range(1, 6):
+        assert m.literal_info(s, lit, "mark") == 0
+        assert m.literal_info(s, -lit, "mark") == 0
+
+
+def test_decisions_and_unassigned_literals_stay():
+    s, learnt = direct()
+    m.pop(s, 0)  # nothing is assigned any more: nothing is implied
+    assert m.minimize(s, learnt, "global") == 3
+    assert m.get_clause(s, learnt) == [-3, -1, -2]
+
+
+def test_one_literal_clauses_answer_one_in_every_mode():
+    s = solver(4, [[-1, 2], [-2, 3], [-2, 4], [-3, -4]])
+    m.push(s)
+    m.bind(s, 1)
+    assert m.bcp(s) is False
+    learnt = m.conflict(s, 1, "none", 0)
+    assert m.get_clause(s, learnt) == [-2]
+    for mode in ((), ("local",), ("global",), ("recursive",)):
+        assert m.minimize(s, learnt, *mode) == 1
+    assert m.get_clause(s, learnt) == [-2]
+
+
+def test_a_shortened_duplicate_is_deleted():
+    s, learnt = transitive()
+    ok, twin = m.add_clause(s, [-1, -4], "alpha")
+    assert twin == learnt + 1
+    assert m.minimize(s, learnt, "local") == 3  # not shortened: stays
+    assert m.minimize(s, learnt, "global") is None
+    raises("badarg", m.minimize, s, learnt)
+    raises("badarg", m.get_clause, s, learnt)
+    assert m.get_clause(s, twin) == [-1, -4]
+    assert m.info(s, "number_of_clauses") == 5
+    assert m.clauseset_size(s, "alpha") == 2  # the emptied slot is not the last
+
+
+def test_a_deleted_duplicate_at_the_end_shortens_the_set():
+    s, learnt = transitive(twin=True)
+    assert learnt == (3 << 30) + 1
+    assert m.minimize(s, learnt, "global") is None
+    assert m.clauseset_size(s, "alpha") == 1
+    raises("badarg", m.minimize, s, learnt)
+    # The next learnt clause takes the slot again.
+    assert m.conflict(s, 2, "none", 0) == learnt
+
+
+def test_a_deleted_implication_clause_counts_as_none():
+    s, learnt = direct()
+    reason = m.implication_clause(s, 2)
+    m.del_clause(s, reason)
+    assert m.minimize(s, learnt, "local") == 3
+    s, learnt = transitive()
+    m.del_clause(s, m.implication_clause(s, 2))
+    assert m.minimize(s, learnt, "global") == 3
+
+
+def test_a_reused_implication_slot_proves_nothing():
+    s = solver(5, [[-3, -1, 4], [-3, -2, -4], [-1, 2]])
+    m.push(s)
+    m.bind(s, 1)
+    m.bcp(s)
+    m.push(s)
+    m.bind(s, 3)
+    assert m.bcp(s) is False
+    learnt = m.conflict(s, 2, "none", 0)
+    assert sorted(m.get_clause(s, learnt)) == [-3, -2, -1]
+    reason = m.implication_clause(s, 2)
+    assert reason == 2
+    m.del_clause(s, reason)
+    # The slot now holds a clause whose other literals would all pass.
+    assert m.add_clause(s, [-1, -3]) == (False, reason)
+    assert m.minimize(s, learnt) == 3
+
+
+def test_an_attached_learnt_clause_is_watched_afresh_after_the_rewrite():
+    # clean_clause attaches a clause of set 3; minimising it moves literals
+    # under its watches, so it is detached and attached again.
+    s, learnt = direct()
+    m.pop(s, 0)
+    m.clean_clause(s, learnt)
+    m.push(s)
+    m.bind(s, 1)
+    assert m.bcp(s) is True
+    assert m.value(s, 3) is False  # [-3, -1, -2] implied -3
+    assert m.minimize(s, learnt) == 2
+    assert sorted(m.clause_info(s, learnt, "watch")) == [0, 1]
+    m.pop(s, 0)
+    m.push(s)
+    m.bind(s, 1)
+    assert m.bcp(s) is True
+    assert m.value(s, 3) is False
+    assert m.implication_clause(s, 3) == learnt
+    m.pop(s, 0)
+    m.del_clause(s, learnt)  # leaves the chains it is really in
+    m.push(s)
+    m.bind(s, 3)
+    m.bind(s, 1)
+    assert m.bcp(s) is False
+
+
+@pytest.mark.parametrize("clause", [0, 1 << 30, 2 << 30, 5 << 30 >> 2, -1, "x", None, (3 << 30) + 1])
+def test_only_stored_clauses_of_the_learnt_set_are_accepted(clause):
+    s, learnt = direct()
+    m.add_clause(s, [1, 4], 1)
+    m.add_clause(s, [1, 4], 2)
+    raises("badarg", m.minimize, s, clause)
+    assert m.get_clause(s, learnt) == [-3, -1, -2]
+
+
+def test_a_bad_mode_is_refused():
+    s, learnt = direct()
+    raises("badarg", m.minimize, s, learnt, "deep")
+    raises("badarg", m.minimize, s, learnt, None)
+    raises("badarg", m.minimize, None, learnt)
+    assert m.get_clause(s, learnt) == [-3, -1, -2]
