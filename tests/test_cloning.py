@@ -316,9 +316,11 @@ def test_queued_literals_that_are_not_false_in_the_copy_stay_out():
 def test_a_copy_keeps_working_after_its_source_is_released(source):
     c = mirl_nif.clone(source, {"set": [1, 2, 3], "level": -1})
     expected_symbols = walk(source)
+    expected_refs = mirl_nif.variable_info(source, 1, "symbol")
     del source
     gc.collect()
     assert walk(c) == expected_symbols
+    assert mirl_nif.variable_info(c, 1, "symbol") == expected_refs
     mirl_nif.add_symbol(c, [7], "new")
     assert mirl_nif.del_symbol(c, "four") is None
     mirl_nif.add_clause(c, [-7, -8])
