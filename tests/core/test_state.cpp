@@ -8,6 +8,7 @@
 #include <numeric>
 #include <vector>
 
+#include "core/clauses.h"
 #include "core/state.h"
 #include "core/variables.h"
 
@@ -310,6 +311,53 @@ TEST(StateDestroy, ReleasesListsOfTheConstantLiterals) {
     EXPECT_EQ(solver_memory_size(s), 6016u + 16u);
     solver_state_destroy(s);
     EXPECT_EQ(s->constant_variable.pos.symbols, nullptr);
+}
+
+// Stores the clause (a, b) in `set` without watching it.
+void store_clause(SolverState *s, uint32_t set, uint32_t a, uint32_t b) {
+    Clause *c = clause_alloc(2);
+    ASSERT_NE(c, nullptr);
+    c->lits[0] = a;
+    c->lits[1] = b;
+    c->hash = clause_hash_codes(c->lits, 2);
+    ASSERT_EQ(clause_register(s, c, set), 0);
+}
+
+// Buckets after turning the clause hash on with `per_set[k]` clauses in set k.
+uint64_t buckets_for(std::vector<uint32_t> per_set) {
+    StateFixture f;
+    uint32_t first = 0;
+    EXPECT_EQ(variables_create(f.s, 8, false, false, &first), CreateResult::ok);
+    for (uint32_t set = 0; set < per_set.size(); set++)
+        for (uint32_t k = 0; k < per_set[set]; k++) store_clause(f.s, set, 2 + 2 * k % 16, 3 + 2 * set);
+    EXPECT_EQ(clause_store_set_hash(f.s, true), 0);
+    EXPECT_TRUE(f.s->options.hash);
+    return f.s->clause_hash.count;
+}
+
+TEST(StateOptions, HashBucketsExceedTheLiveClausesOfTheIndexedSets) {
+    EXPECT_EQ(buckets_for({}), 1u);
+    EXPECT_EQ(buckets_for({1}), 2u);
+    EXPECT_EQ(buckets_for({4}), 8u);
+    EXPECT_EQ(buckets_for({5}), 8u);
+    EXPECT_EQ(buckets_for({2, 2, 1}), 8u);
+    EXPECT_EQ(buckets_for({7}), 8u);
+    EXPECT_EQ(buckets_for({8}), 16u);
+    // The passive set is never indexed, so it does not count.
+    EXPECT_EQ(buckets_for({1, 0, 0, 6}), 2u);
+}
+
+TEST(StateOptions, HashOffReleasesTheIndex) {
+    StateFixture f;
+    uint32_t first = 0;
+    ASSERT_EQ(variables_create(f.s, 4, false, false, &first), CreateResult::ok);
+    store_clause(f.s, 0, 2, 4);
+    store_clause(f.s, 2, 3, 5);
+    ASSERT_EQ(clause_store_set_hash(f.s, true), 0);
+    EXPECT_EQ(f.s->clause_hash_count, 2u);
+    ASSERT_EQ(clause_store_set_hash(f.s, false), 0);
+    EXPECT_FALSE(f.s->options.hash);
+    EXPECT_EQ(f.s->clause_hash_count, 0u);
 }
 
 }  // namespace
