@@ -1,6 +1,8 @@
 """Marks: filling them from literals or a trail level, intersecting them with
 a set, and reporting which literals of a set are marked."""
 import pytest
+from hypothesis import given, settings
+from hypothesis import strategies as st
 
 import mirl_nif as m
 
@@ -241,3 +243,40 @@ def test_get_marked_needs_a_boolean():
 def test_a_wrong_handle_is_badarg(call):
     with pytest.raises(TypeError, match="badarg"):
         call(None)
+
+
+# ---- random call sequences against a model ----------------------------------------------
+
+N = 6
+literal = st.integers(1, N).flatmap(lambda v: st.sampled_from((v, -v)))
+operation = st.one_of(
+    st.tuples(st.just("mark"), st.lists(literal, max_size=6), st.booleans()),
+    st.tuples(st.just("intersect"), st.lists(literal, max_size=6), st.just(None)),
+    st.tuples(st.just("unmark"), st.just([]), st.just(None)),
+    st.tuples(st.just("var"), st.lists(literal, max_size=6), st.just(None)),
+)
+
+
+@settings(max_examples=150, deadline=None)
+@given(st.lists(operation, max_size=12))
+def test_marks_behave_like_an_ordered_map_of_polarities(operations):
+    s = solver(N)
+    model = {}  # variable -> literal, in first-marking order
+    for name, lits, flag in operations:
+        if name == "mark":
+            m.mark(s, lits, flag)
+            if flag:
+                model = {}
+            for lit in lits:
+                model.setdefault(abs(lit), lit)
+        elif name == "intersect":
+            m.intersect_marks(s, tuple(lits))
+            hit = {abs(lit) for lit in lits if model.get(abs(lit)) == lit}
+            model = {v: lit for v, lit in model.items() if v in hit}
+        elif name == "unmark":
+            m.unmark(s)
+            model = {}
+        else:
+            expected = [lit if model[abs(lit)] == lit else (-2, model[abs(lit)]) for lit in lits if abs(lit) in model]
+            assert m.intersect_var(s, -2, lits, False) == expected
+        assert m.get_marked(s, False) == list(model.values())
