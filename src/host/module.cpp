@@ -341,7 +341,9 @@ int enif_atom_matches(ErlNifEnv *, ERL_NIF_TERM atom, ERL_NIF_TERM arg) {
     return 0;
 }
 
-PyMODINIT_FUNC PyInit_mirl_nif(void) {
+// Exported explicitly: the build hides symbols by default, and before 3.9
+// PyMODINIT_FUNC does not mark the function visible.
+extern "C" __attribute__((visibility("default"))) PyObject *PyInit_mirl_nif(void) {
     using namespace mirl::host;
     // The Windows form of the interface passes the runtime's callback table;
     // the library copies it and never reads it, so a zeroed block serves.
