@@ -180,6 +180,17 @@ class TestAtoms:
     # it registers them ("false" and "true" among them take no new index).
     FIFO, LIFO, QTYPE, RECURSIVE = 16, 28, 50, 52
 
+    def test_a_new_solver_reports_its_queue_type_as_the_atom_recursive(self, solver):
+        assert mirl_nif.info(solver, "qtype") == self.RECURSIVE
+
+    def test_option_maps_are_read_pair_by_pair_in_order(self):
+        s = mirl_nif.new({"qtype": "fifo", "xref": True, "vsids": False})
+        assert mirl_nif.info(s, "qtype") == self.FIFO
+        assert mirl_nif.info(s, "xref") is True
+        assert mirl_nif.info(s, "vsids") is False
+        with pytest.raises(TypeError, match="^badarg$"):
+            mirl_nif.new({"qtype": "fifo", "no_such_option": 1})
+
     def test_atoms_reach_python_as_their_table_index(self, solver):
         mirl_nif.config(solver, "qtype", "recursive")
         assert mirl_nif.info(solver, "qtype") == self.RECURSIVE
