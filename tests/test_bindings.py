@@ -28,13 +28,8 @@ def three_levels():
 # ---- one level ------------------------------------------------------------------
 
 
-def test_an_empty_root_level_has_no_bindings():
-    s = solver(2)
-    assert m.get_bindings(s) == ()
-    assert m.get_bindings(s, 0) == ()
-
-
-def test_the_current_level_oldest_first_as_a_tuple():
+def test_one_level_oldest_first_as_a_tuple():
+    assert m.get_bindings(solver(2)) == ()
     s = three_levels()
     assert m.get_bindings(s) == (4, -3)
     assert m.get_bindings(s, 1) == (1, -2)

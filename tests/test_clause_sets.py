@@ -49,30 +49,18 @@ def test_a_new_solver_has_empty_sets(clause_set):
     assert m.clauseset_offset(s, clause_set) == 0
 
 
-def test_the_walk_skips_deleted_positions():
+def test_the_walk_starts_at_the_offset_and_skips_deleted_positions():
     s = solver(6)
     add(s, [1, 2])
     add(s, [3, 4])
     add(s, [5, 6])
     m.del_clause(s, 1)
     assert m.clauseset_size(s, 0) == 3
-    assert m.clauseset_first(s, 0) == 0
-    assert m.clauseset_next(s, 0) == 2
-    assert m.clauseset_next(s, 2) is False
+    assert walk(s, 0) == [0, 2]
     assert m.clauseset_next(s, 1) == 2  # the position itself need not hold a clause
-
-
-def test_the_offset_moves_the_start_of_the_walk():
-    s = solver(6)
-    add(s, [1, 2])
-    add(s, [3, 4])
-    add(s, [5, 6])
-    m.del_clause(s, 1)
     assert m.clauseset_offset(s, 0, 1) is None
     assert m.clauseset_offset(s, "delta") == 1
     assert m.clauseset_first(s, 0) == 2
-    m.clauseset_offset(s, 0, 3)
-    assert m.clauseset_first(s, 0) is False
     m.clauseset_offset(s, 0, 2**32 - 1)
     assert m.clauseset_offset(s, 0) == 2**32 - 1
     assert m.clauseset_first(s, 0) is False
@@ -232,14 +220,6 @@ def test_occurrences_come_out_reversed():
     assert m.get_clauses(s, -1, LITERAL) == [1]
     assert m.get_clauses(s, 1, VARIABLE) == [1, 2, 0]
     assert m.get_clauses(s, -1, VARIABLE) == [1, 2, 0]
-
-
-def test_deleted_clauses_leave_the_occurrences():
-    s = solver(3, xref=True)
-    add(s, [1, 2])
-    add(s, [1, 3])
-    m.del_clause(s, 0)
-    assert m.get_clauses(s, 1, LITERAL) == [1]
 
 
 def test_without_xref_literal_and_variable_kinds_are_empty():

@@ -46,12 +46,6 @@ struct SubstFixture : ::testing::Test {
         return c;
     }
 
-    std::vector<uint32_t> occurrences(uint32_t code) {
-        const OccurrenceList *list = lit_record(s, code)->occurrences;
-        if (list == nullptr) return {};
-        return std::vector<uint32_t>(list->data, list->data + list->count);
-    }
-
     std::vector<uint32_t> literals(const Clause *c) { return std::vector<uint32_t>(c->lits, c->lits + c->length); }
 };
 
@@ -74,36 +68,6 @@ TEST_F(SubstFixture, ClauseHashesFollowTheRewrite) {
 
     const uint32_t lookup[] = {pos(3), pos(1)};
     EXPECT_EQ(clause_find(s, lookup, 2, clause_hash_codes(lookup, 2)), moved);
-}
-
-TEST_F(SubstFixture, OccurrenceListsMergeAscendingAndTheOldListIsReleased) {
-    Clause *c0 = add({pos(2), pos(3)});
-    Clause *c1 = add({pos(1), pos(3)});
-    Clause *c2 = add({pos(2), pos(4)});
-    Clause *c3 = add({pos(1), pos(5)});
-    Clause *c4 = add({neg(2), pos(6)});
-    ASSERT_EQ(subst_literals(s, pos(1), pos(2)), subst_holds);
-    EXPECT_EQ(occurrences(pos(1)), (std::vector<uint32_t>{c0->id, c1->id, c2->id, c3->id}));
-    EXPECT_EQ(occurrences(neg(1)), (std::vector<uint32_t>{c4->id}));
-    EXPECT_TRUE(occurrences(pos(2)).empty());
-    EXPECT_TRUE(occurrences(neg(2)).empty());
-    EXPECT_EQ(lit_record(s, pos(2))->occurrences->data, nullptr);
-    EXPECT_EQ(lit_record(s, pos(2))->watches, nullptr);
-    EXPECT_EQ(lit_record(s, neg(2))->watches, nullptr);
-}
-
-TEST_F(SubstFixture, TheEliminatedVariableIsLinkedAndCounted) {
-    ASSERT_EQ(subst_literals(s, neg(3), pos(5)), subst_holds);
-    EXPECT_EQ(lit_value(s, pos(5)), val_substituted);
-    EXPECT_EQ(lit_value(s, neg(5)), val_substituted);
-    EXPECT_EQ(var_record(s, 5)->subst, lit_record(s, neg(3)));
-    EXPECT_EQ(resolve_code(s, neg(5)), pos(3));
-    EXPECT_EQ(s->subst_count, 1u);
-    EXPECT_EQ(s->trail_base, 1u);
-    EXPECT_EQ(s->max_bound, 1u);
-    // A negative eliminated literal links its variable to the complement.
-    ASSERT_EQ(subst_literals(s, pos(1), neg(4)), subst_holds);
-    EXPECT_EQ(var_record(s, 4)->subst, lit_record(s, neg(1)));
 }
 
 struct HookLog {
