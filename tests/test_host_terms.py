@@ -252,6 +252,11 @@ class TestSymbolKeys:
         assert mirl_nif.first_symbol(solver) == bytearray(b"ab")
         assert type(mirl_nif.first_symbol(solver)) is bytearray
 
+    def test_mixed_iolists_flatten_in_order(self, solver):
+        mirl_nif.add_symbol(solver, 3, [bytearray(b"ab"), "c", 100])
+        assert mirl_nif.find_symbol(solver, "abcd") == 3
+        assert mirl_nif.first_symbol(solver) == bytearray(b"abcd")
+
     def test_non_ascii_text_keys_are_their_utf8_bytes(self, solver):
         mirl_nif.add_symbol(solver, 2, "é")
         assert mirl_nif.find_symbol(solver, [0xC3, 0xA9]) == 2
