@@ -199,6 +199,36 @@ TEST(StateVariables, TheVariableLimitRefusesWithoutChange) {
     EXPECT_EQ(s->variables.capacity, 1024u);
 }
 
+TEST(StateVariables, RunningOutOfRecordsPartWayKeepsTheCompletedVariables) {
+    StateFixture f;
+    SolverState *s = f.s;
+    uint32_t first = 0;
+    ASSERT_EQ(variables_create(s, 1, false, false, &first), CreateResult::ok);
+    // Two records wait on the free list; after them the pool can carve no
+    // more (its items no longer fit a chunk), as when the heap runs dry.
+    void *spare[2] = {pool_alloc(s->variable_pool), pool_alloc(s->variable_pool)};
+    pool_release(s->variable_pool, spare[0]);
+    pool_release(s->variable_pool, spare[1]);
+    uint64_t item_size = s->variable_pool.item_size;
+    s->variable_pool.item_size = pool_chunk_span + 8;
+    EXPECT_EQ(variables_create(s, 5, true, false, &first), CreateResult::memory_limit);
+    s->variable_pool.item_size = item_size;
+
+    ASSERT_EQ(s->variables.count, 4u);  // variable 0, the first one, and two of the five
+    EXPECT_EQ(s->order_list.count, 3u);
+    EXPECT_EQ(s->order_list.tail, var_record(s, 3));
+    for (uint32_t i = 1; i < 4; i++) {
+        Variable *v = var_record(s, i);
+        ASSERT_NE(v, nullptr);
+        EXPECT_EQ(v->index, static_cast<int32_t>(i));
+        EXPECT_EQ(lit_value(s, 2 * i), val_unassigned);
+    }
+    EXPECT_EQ(var_record(s, 3)->flags & varf_is_atom, varf_is_atom);
+    // The next creation carries on after the last completed variable.
+    ASSERT_EQ(variables_create(s, 1, false, false, &first), CreateResult::ok);
+    EXPECT_EQ(first, 4u);
+}
+
 TEST(StateVariables, ResolveFollowsSubstitutionChains) {
     StateFixture f;
     SolverState *s = f.s;
