@@ -388,6 +388,8 @@ int propagate(SolverState *s) {
     s->clause_n_counter += p.long_visits;
     s->clause_d_counter += p.other_watch_true;
     if (bound_count(s) > s->max_bound) s->max_bound = bound_count(s);
+    // Everything queued has now been visited at level 0.
+    if (p.level == 0) s->late_facts = 0;
     if (p.level == 0 && s->subscribers.count > 0 && s->event_hook != nullptr) {
         int32_t fixed = s->levels.data[0].count;
         for (int32_t i = s->notified_count; i < fixed; i++) {

@@ -256,6 +256,10 @@ struct SolverState {
     int32_t phase_bits;
 
     int32_t notified_count;
+    // Level-0 facts asserted while above level 0: the last `late_facts`
+    // entries of level 0's segment. Their false literals are queued again
+    // after every backtrack until a drain at level 0 has visited them.
+    uint32_t late_facts;
     struct {
         Subscriber *head;
         Subscriber *tail;

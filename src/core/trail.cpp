@@ -42,6 +42,18 @@ void open_root_gap(SolverState *s, uint64_t entries, int32_t top) {
     for (int32_t l = 1; l <= top; l++) levels[l].start++;
 }
 
+// The consequences a late level-0 fact had above level 0 are undone with
+// their levels; visiting its false literal again re-derives them (and any
+// clause it falsifies) at the level the search returns to.
+void requeue_late_facts(SolverState *s) {
+    const LevelRecord &root = s->levels.data[0];
+    const uint8_t *values = s->value_table.data;
+    for (int32_t i = root.count - static_cast<int32_t>(s->late_facts); i < root.count; i++) {
+        uint32_t code = lit_make(static_cast<uint32_t>(s->trail.data[i]->index), false);
+        enqueue(s, lit_record(s, values[code] == val_false ? code : code ^ 1u));
+    }
+}
+
 }  // namespace
 
 int32_t trail_push(SolverState *s) {
@@ -85,6 +97,7 @@ void trail_undo_level(SolverState *s, int32_t level) {
     }
     r.count = 0;
     if (s->queue.count > 0) queue_drop_unassigned(s);
+    requeue_late_facts(s);
 }
 
 void trail_pop_to(SolverState *s, int32_t target) {
@@ -153,6 +166,7 @@ void trail_assign_root(SolverState *s, uint32_t code) {
     // assign writes the gap, level 0's next entry; level 0 lies below the
     // current level, so the base grows with it.
     s->trail_base++;
+    s->late_facts++;
     assign(s, code, val_true, -1, 0);
 }
 
@@ -170,8 +184,13 @@ void trail_move_to_root(SolverState *s, Variable *v) {
     // Level 0 lies below the current level; level q leaves the base only
     // when it is the current level itself.
     if (q == s->level) s->trail_base++;
+    s->late_facts++;
     v->level = 0;
     v->reason = -1;
+    // Clauses stored since the literal was visited may be falsified by it
+    // for good now; the next pass looks again.
+    uint32_t code = lit_make(static_cast<uint32_t>(v->index), false);
+    enqueue(s, lit_record(s, lit_value(s, code) == val_false ? code : code ^ 1u));
 }
 
 }  // namespace mirl
