@@ -123,7 +123,7 @@ def test_the_largest_seed_is_kept_whole():
     assert m.info(m.new({"seed": 2**32 - 1}), "seed") == 2**32 - 1
 
 
-def test_an_option_key_may_be_the_atom_itself():
+def test_an_option_value_may_be_the_atom_term_itself():
     s = m.new({})
     # info/2 hands out atoms as terms; giving one back is the same as its name.
     qtype_atom = m.info(m.new({"qtype": "lifo"}), "qtype")

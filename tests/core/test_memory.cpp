@@ -129,12 +129,6 @@ TEST(MemoryPool, CarvesConsecutiveItemsFromTheFirstAlignedAddress) {
     pool_destroy(p);
 }
 
-TEST(MemoryPool, ItemSizeIsRoundedToEightBytes) {
-    ItemPool p;
-    pool_init(p, 20);
-    EXPECT_EQ(p.item_size, 24u);
-}
-
 TEST(MemoryPool, OpensANewChunkWhenTheItemWouldReachTheEnd) {
     // 8-byte items fill the 524264-byte span exactly, and an item ending at
     // the very end is not handed out: 65532 items per chunk.
@@ -169,13 +163,6 @@ TEST(MemoryPool, ReleasedItemsComeBackFirstInFirstOut) {
     void *d = pool_alloc(p);
     EXPECT_EQ(static_cast<char *>(d), static_cast<char *>(c) + 16);
     pool_destroy(p);
-}
-
-TEST(MemoryPool, RefusesItemsLargerThanAChunk) {
-    ItemPool p;
-    pool_init(p, pool_chunk_span + 8);
-    EXPECT_EQ(pool_alloc(p), nullptr);
-    EXPECT_EQ(p.chunk_count, 0u);
 }
 
 TEST(MemoryPool, ReserveDoesNothingWhenTheFreeListSuffices) {

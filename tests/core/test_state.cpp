@@ -91,19 +91,6 @@ TEST(StateInit, HoldsTheCreationValues) {
     EXPECT_EQ(s->hash_node_pool.item_size, 16u);
 }
 
-TEST(StateInit, ConstantVariableHoldsTrueAndFalse) {
-    StateFixture f;
-    Variable &v = f.s->constant_variable;
-    EXPECT_EQ(v.index, 0);
-    EXPECT_EQ(v.pos.code, lit_true);
-    EXPECT_EQ(v.neg.code, lit_false);
-    EXPECT_EQ(v.neg.flags & litf_negative, litf_negative);
-    EXPECT_EQ(v.pos.flags & litf_negative, 0u);
-    EXPECT_EQ(lit_other(&v.pos), &v.neg);
-    EXPECT_EQ(lit_owner(&v.neg), &v);
-    EXPECT_EQ(v.subst, nullptr);
-}
-
 TEST(StateInit, ZeroSizeIsTakenAsOne) {
     StateFixture f(with_size(0));
     ASSERT_EQ(f.init_result, 0);
@@ -229,22 +216,6 @@ TEST(StateVariables, RunningOutOfRecordsPartWayKeepsTheCompletedVariables) {
     EXPECT_EQ(first, 4u);
 }
 
-TEST(StateVariables, ResolveFollowsSubstitutionChains) {
-    StateFixture f;
-    SolverState *s = f.s;
-    uint32_t first = 0;
-    ASSERT_EQ(variables_create(s, 3, false, false, &first), CreateResult::ok);
-    // 3 stands for -2, and 2 stands for 1: so 3 is -1 and -3 is 1.
-    var_record(s, 3)->subst = &var_record(s, 2)->neg;
-    var_record(s, 2)->subst = &var_record(s, 1)->pos;
-    EXPECT_EQ(resolve_code(s, lit_make(3, false)), lit_make(1, true));
-    EXPECT_EQ(resolve_code(s, lit_make(3, true)), lit_make(1, false));
-    EXPECT_EQ(resolve_code(s, lit_make(1, true)), lit_make(1, true));
-    EXPECT_EQ(resolve_code(s, lit_true), lit_true);
-    var_record(s, 2)->subst = nullptr;
-    var_record(s, 3)->subst = nullptr;
-}
-
 TEST(StateRandom, SameSeedGivesTheSameSequence) {
     StateFixture a(with_seed(12345)), b(with_seed(12345)), c(with_seed(12346));
     std::vector<uint8_t> from_a = draw(a.s, 64);
@@ -266,13 +237,6 @@ TEST(StateRandom, ReseedingRestartsTheSequence) {
     draw(f.s, 100);
     rng_seed(f.s, 99);
     EXPECT_EQ(draw(f.s, 32), first);
-}
-
-TEST(StateRandom, WordsTakeTheFirstByteAsMostSignificant) {
-    StateFixture a(with_seed(7)), b(with_seed(7));
-    std::vector<uint8_t> bytes = draw(a.s, 4);
-    uint32_t expected = (uint32_t(bytes[0]) << 24) | (uint32_t(bytes[1]) << 16) | (uint32_t(bytes[2]) << 8) | bytes[3];
-    EXPECT_EQ(rng_u32(b.s), expected);
 }
 
 TEST(StateRandom, ClockSeedKeepsAPermutation) {
