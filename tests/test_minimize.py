@@ -206,3 +206,24 @@ def test_a_bad_mode_is_refused():
     raises("badarg", m.minimize, s, learnt, None)
     raises("badarg", m.minimize, None, learnt)
     assert m.get_clause(s, learnt) == [-3, -1, -2]
+
+
+def test_occurrence_entries_follow_the_rewrite():
+    s, learnt = direct()
+    m.config(s, "xref", True)  # enters the learnt clause as well
+    assert learnt in m.literal_info(s, -2, "xref")
+    assert m.minimize(s, learnt) == 2
+    assert learnt not in m.literal_info(s, -2, "xref")
+    assert learnt in m.literal_info(s, -1, "xref")
+    assert learnt in m.literal_info(s, -3, "xref")
+
+
+def test_a_deleted_duplicate_leaves_the_occurrence_lists():
+    s, learnt = transitive(twin=True)
+    m.config(s, "xref", True)
+    assert m.minimize(s, learnt, "global") is None
+    for lit in (-4, -3, -1):
+        assert learnt not in m.literal_info(s, lit, "xref")
+    # The id is handed out again; no list may still claim it.
+    assert m.conflict(s, 2, "none", 0) == learnt
+    assert learnt not in m.literal_info(s, -1, "xref")

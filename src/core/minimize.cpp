@@ -99,20 +99,18 @@ Clause *find_other_learnt(SolverState *s, const Clause *self, const uint32_t *co
 }
 
 // Deletes the minimised clause in favour of its duplicate: out of the
-// watches and occurrence lists (a clause of set 3 normally is in neither),
-// then out of the set.
+// watches and occurrence lists too (a clause of set 3 is in them only after
+// clean_clause or turning xref on), so that no list keeps its id.
 void delete_learnt(SolverState *s, Clause *c) {
-    if (clause_watched(c)) detach(s, c);
-    if (s->options.xref) occurrences_remove_clause(s, c);
-    clause_delete(s, c);
+    clause_remove(s, c);
     clause_set_trim(s, 3);
 }
 
 // Writes the kept literals over the clause. A clause that was attached
 // (clean_clause attaches learnt clauses too) is detached first and attached
 // again, since its watch positions index the old literal array; the
-// occurrence entries of the dropped literals go.
-void rewrite_learnt(SolverState *s, Clause *c, uint32_t hash) {
+// occurrence entries of the dropped literals go, those of the kept stay.
+void rewrite_learnt(SolverState *s, Clause *c) {
     const uint32_t *codes = s->learnt_buffer.data;
     auto n = static_cast<uint32_t>(s->learnt_buffer.count);
     bool watched = clause_watched(c);
@@ -124,10 +122,7 @@ void rewrite_learnt(SolverState *s, Clause *c, uint32_t hash) {
             if (!(marks[c->lits[k]] & lit_keep)) occurrence_drop(lit_record(s, c->lits[k]), c->id);
         for (uint32_t k = 0; k < n; k++) marks[codes[k]] &= static_cast<uint8_t>(~lit_keep);
     }
-    for (uint32_t k = 0; k < n; k++) c->lits[k] = codes[k];
-    c->hash = hash;
-    c->length = n;
-    c->flags = (c->flags & ~clf_size_mask) | (size_class_for(n) << clf_size_shift);
+    clause_rewrite(s, c, codes, n);
     if (watched) attach(s, c);
 }
 
@@ -161,7 +156,7 @@ int64_t minimize_clause(SolverState *s, Clause *c, bool global) {
         delete_learnt(s, c);
         return minimize_deleted;
     }
-    rewrite_learnt(s, c, hash);
+    rewrite_learnt(s, c);
     return n;
 }
 
