@@ -139,6 +139,17 @@ def test_the_learnt_clause_can_be_activated_after_backtracking():
     assert m.bcp(s) is True
 
 
+def test_every_clause_read_is_stamped():
+    s = two_level_conflict()
+    m.conflict(s, 2, "none", 0)
+    m.pop(s, 0)
+    # The conflicting clause and the implication clause of 4 were read, so
+    # they sort before [-1, 2], which the analysis never needed.
+    m.clauseset_sort(s, "delta")
+    assert sorted(m.get_clause(s, 0) + m.get_clause(s, 1)) == [-4, -3, -3, -2, -1, 4]
+    assert m.get_clause(s, 2) == [-1, 2]
+
+
 # ---- refusals ------------------------------------------------------------------
 
 

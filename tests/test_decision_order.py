@@ -244,6 +244,7 @@ def test_next_unbound_argument_errors():
     raises("variable", m.next_unbound, s, "x")
     raises("badarg", m.next_unbound, 7)
     assert m.next_unbound(s, True) is False  # the constants follow nothing
+    assert m.next_unbound(s, False) is False  # a literal, not the integer 0
 
 
 def test_backtracking_brings_the_cursor_back():

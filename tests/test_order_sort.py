@@ -209,6 +209,16 @@ def test_the_cursor_is_reset_to_the_first_candidate():
     assert m.next_unbound(s, 0) == 2
 
 
+def test_a_solver_without_variables_sorts_to_an_empty_order():
+    s = m.new({})
+    assert m.order_sort(s, "random", "degree", 5) is None
+    assert m.next_unbound(s) is False
+    m.add_variables(s, 2)
+    assert m.next_unbound(s) is False  # not used
+    m.isused(s, 2, True)
+    assert m.next_unbound(s) == 2
+
+
 # ---- refusals ---------------------------------------------------------------------
 
 
