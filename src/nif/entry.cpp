@@ -181,9 +181,9 @@ ErlNifResourceType *solver_handle_type = nullptr;
 
 }  // namespace mirl
 
-extern "C" ErlNifEntry *nif_init(const void *callbacks) {
+extern "C" __attribute__((visibility("default"))) ErlNifEntry *nif_init(const void *callbacks) {
     if (callbacks != nullptr) std::memcpy(mirl::host_callback_copy, callbacks, sizeof(mirl::host_callback_copy));
     return &mirl::nif_entry;
 }
 
-extern "C" void xnif_init(void) {}
+extern "C" __attribute__((visibility("default"))) void xnif_init(void) {}
