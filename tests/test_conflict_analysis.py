@@ -215,7 +215,3 @@ def test_a_reused_implication_slot_is_no_reason():
     m.del_clause(s, reason)
     assert m.add_clause(s, [-3, 1, 2]) == (True, reason)  # takes the slot back
     raises("badarg", m.conflict, s, 2, "none", 0)
-
-
-def test_not_a_solver():
-    raises("badarg", m.conflict, None, 0, "none", 0)

@@ -1,6 +1,6 @@
 // The decision order list: links and keys after every primitive, the
-// cursor rules, renumbering when midpoints run out, bump distances, and the
-// order sort's handling of fixed variables.
+// cursor rules, renumbering when midpoints run out, variables a bump must
+// not move, and the order sort's handling of fixed variables.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -35,11 +35,6 @@ class OrderList : public ::testing::Test {
         s->value_table.data[2 * i] = val_true;
         s->value_table.data[2 * i + 1] = val_false;
         var(i)->level = level;
-    }
-    void unfix(uint32_t i) {
-        s->value_table.data[2 * i] = 0;
-        s->value_table.data[2 * i + 1] = 0;
-        var(i)->level = -1;
     }
 
     // The indexes from head to tail; checks the links both ways, the count
@@ -148,71 +143,6 @@ TEST_F(OrderList, RenumberGivesEvenlySpacedKeys) {
     EXPECT_DOUBLE_EQ(var(3)->order_key, 0.75);
 }
 
-TEST_F(OrderList, CursorSearchSkipsAssignedAndUnusedVariables) {
-    make(4, false);
-    var(3)->flags |= varf_is_used;
-    var(4)->flags |= varf_is_used;
-    fix(3, 1);
-    EXPECT_EQ(next_decision_variable(s)->index, 4);
-    EXPECT_EQ(cursor(), 4);
-    fix(4, 1);
-    EXPECT_EQ(next_decision_variable(s), nullptr);
-    EXPECT_EQ(s->decision_cursor, nullptr);
-    s->options.all_used = true;
-    cursor_reset(s);
-    EXPECT_EQ(cursor(), 1);
-}
-
-TEST_F(OrderList, BumpByOneOnTheSecondSwapsWithTheHead) {
-    make(4);
-    order_bump(s, var(2), 1);
-    EXPECT_EQ(order(), (std::vector<int>{2, 1, 3, 4}));
-    EXPECT_EQ(cursor(), 2);
-    order_bump(s, var(2), 1);  // the head stays
-    EXPECT_EQ(order(), (std::vector<int>{2, 1, 3, 4}));
-}
-
-TEST_F(OrderList, BumpStopsAtTheHead) {
-    make(5);
-    order_bump(s, var(3), 3);  // below X = 5, but only two steps exist
-    EXPECT_EQ(order(), (std::vector<int>{3, 1, 2, 4, 5}));
-}
-
-TEST_F(OrderList, BumpToTheFrontLandsJustBeforeTheCursor) {
-    make(5);
-    fix(1, 1);
-    fix(2, 1);
-    s->decision_cursor = var(3);
-    order_bump(s, var(5), bump_next);
-    EXPECT_EQ(order(), (std::vector<int>{1, 2, 5, 3, 4}));
-    EXPECT_EQ(cursor(), 5);
-    order_bump(s, var(5), 1000);  // the cursor itself does not move
-    EXPECT_EQ(order(), (std::vector<int>{1, 2, 5, 3, 4}));
-}
-
-TEST_F(OrderList, BumpToTheFrontWithoutCursorGoesToTheHead) {
-    make(3);
-    fix(1, 1);
-    fix(2, 1);
-    fix(3, 1);
-    EXPECT_EQ(next_decision_variable(s), nullptr);
-    order_bump(s, var(3), bump_next);
-    EXPECT_EQ(order(), (std::vector<int>{3, 1, 2}));
-    EXPECT_EQ(s->decision_cursor, nullptr);  // assigned: not offered
-    unfix(2);
-    order_bump(s, var(2), bump_next);
-    EXPECT_EQ(order(), (std::vector<int>{2, 3, 1}));
-    EXPECT_EQ(cursor(), 2);
-}
-
-TEST_F(OrderList, BumpByLogarithmsOfTheVariableCount) {
-    make(16);
-    order_bump(s, var(16), bump_log2);  // X = 16: four places
-    EXPECT_EQ(order()[11], 16);
-    order_bump(s, var(10), bump_log10);  // one place
-    EXPECT_EQ(order()[8], 10);
-}
-
 TEST_F(OrderList, BumpLeavesFixedUnlistedOrUnbumpableVariablesAlone) {
     make(4);
     std::vector<int> start = {1, 2, 3, 4};
@@ -250,20 +180,6 @@ TEST_F(OrderList, SortDropsFixedVariablesForGood) {
     EXPECT_EQ(order(), (std::vector<int>{5, 4, 3, 1}));
     EXPECT_DOUBLE_EQ(var(5)->order_key, 0.2);
     EXPECT_EQ(cursor(), 5);
-}
-
-TEST_F(OrderList, SortByUserCountsSetsThePhaseOfTheLargerCount) {
-    make(3);
-    set_user_count(&var(1)->neg, 9);
-    set_user_count(&var(2)->pos, 4);
-    set_user_count(&var(3)->neg, 0x12345);  // keeps the low 16 bits
-    EXPECT_EQ(user_count(&var(3)->neg), 0x2345u);
-    ASSERT_EQ(order_sort(s, SortKey{SortKind::user, true}, SortKey{}, 0), 0);
-    EXPECT_EQ(order(), (std::vector<int>{3, 1, 2}));
-    auto phase = [&](int i) { return (var(i)->flags & varf_phase_mask) >> varf_phase_shift; };
-    EXPECT_EQ(phase(1), val_false);
-    EXPECT_EQ(phase(2), val_true);
-    EXPECT_EQ(phase(3), val_false);
 }
 
 }  // namespace
