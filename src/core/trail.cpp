@@ -48,7 +48,8 @@ void open_root_gap(SolverState *s, uint64_t entries, int32_t top) {
 void requeue_late_facts(SolverState *s) {
     const LevelRecord &root = s->levels.data[0];
     const uint8_t *values = s->value_table.data;
-    for (int32_t i = root.count - static_cast<int32_t>(s->late_facts); i < root.count; i++) {
+    int32_t first = root.count - static_cast<int32_t>(s->late_facts);
+    for (int32_t i = first < 0 ? 0 : first; i < root.count; i++) {
         uint32_t code = lit_make(static_cast<uint32_t>(s->trail.data[i]->index), false);
         enqueue(s, lit_record(s, values[code] == val_false ? code : code ^ 1u));
     }
