@@ -78,9 +78,9 @@ void top_three_levels(const SolverState *s, const Clause *c, int32_t top[3]) {
 // level-0 fact; false: the empty clause (an empty list is the empty
 // disjunction too); else {Attached, Id}, Attached false when every literal
 // is false. A unit whose literal is false at a level above 0 cannot become a
-// fact: it is stored as a watched one-literal clause and answered
-// {false, Id}, so the contradiction is neither lost nor hidden.
-// Raises memory_limit.
+// fact: it is stored as a one-literal clause (watched, and so answered
+// {false, Id}, unless its set is 3), so the contradiction is neither lost
+// nor hidden. Raises memory_limit.
 MIRL_NIF(add_clause) {
     SolverState *s = get_solver(env, argc, argv);
     if (s == nullptr || argc < 2 || argc > 3) return enif_make_badarg(env);
