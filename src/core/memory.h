@@ -63,6 +63,20 @@ int array_init(GrowArray<T> &a, uint64_t n) {
     return array_reserve_exact(a, next_capacity(1, n));
 }
 
+// An empty array given exactly n zeroed elements (count = capacity = n).
+// calloc leaves large blocks as fresh zero pages, so a big table costs
+// address space only until it is written. -1 when the block cannot be had.
+template <typename T>
+int array_init_zeroed(GrowArray<T> &a, uint64_t n) {
+    void *p = n == 0 ? nullptr : std::calloc(n, sizeof(T));
+    if (n != 0 && p == nullptr) return -1;
+    std::free(a.data);
+    a.data = static_cast<T *>(p);
+    a.capacity = n;
+    a.count = n;
+    return 0;
+}
+
 // Sets count to n, growing by the capacity rule; new elements are zeroed.
 template <typename T>
 int array_resize(GrowArray<T> &a, uint64_t n) {

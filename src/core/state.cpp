@@ -87,10 +87,10 @@ int solver_state_init(SolverState *s, const SolverOptions &options) {
 
     if (array_init(s->variables, size) != 0 || array_resize(s->variables, 1) != 0) goto fail;
     if (array_reserve_exact(s->trail, s->variables.capacity) != 0) goto fail;
-    if (array_reserve_exact(s->mark_table, 2 * s->variables.capacity) != 0) goto fail;
-    if (array_resize(s->mark_table, 2 * s->variables.capacity) != 0) goto fail;
-    if (array_reserve_exact(s->value_table, 2 * s->variables.capacity) != 0) goto fail;
-    if (array_resize(s->value_table, 2 * s->variables.capacity) != 0) goto fail;
+    // Zeroed by calloc rather than memset: a copy made with a huge `size`
+    // (clone/2 takes any) then reserves its tables without touching them.
+    if (array_init_zeroed(s->mark_table, 2 * s->variables.capacity) != 0) goto fail;
+    if (array_init_zeroed(s->value_table, 2 * s->variables.capacity) != 0) goto fail;
     if (array_init(s->symbol_buckets, 8) != 0 || array_resize(s->symbol_buckets, 8) != 0) goto fail;
     s->symbol_count = 0;
     if (array_init(s->clause_hash, 8) != 0) goto fail;

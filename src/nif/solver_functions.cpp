@@ -279,7 +279,12 @@ MIRL_NIF(config) {
         return enif_make_none(env);
     }
     if (is_atom_arg(env, key, atoms.all_used)) {
+        bool was = s->options.all_used;
         if (!decode_bool(value, &s->options.all_used)) return enif_make_badarg(env);
+        // Turning it on makes unused variables eligible, and some may lie
+        // before the decision cursor: the cursor goes back to the first
+        // decidable variable, or a search would pass them over for good.
+        if (s->options.all_used && !was) cursor_reset(s);
         return enif_make_none(env);
     }
     if (is_atom_arg(env, key, atoms.init_phase)) {
