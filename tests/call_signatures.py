@@ -129,9 +129,20 @@ ATOM_NAMES = [
     "memory_literal_size", "memory_clause_size", "memory_variable_size",
     "memory_symbol_size", "memory_size",
 ]
-# An atom's term is the int of its index in the host's atom table: false and
-# true take 0 and 1, the library's atoms follow in this order.
-ATOM_INDEX = {name: index + 2 for index, name in enumerate(ATOM_NAMES)}
+
+
+def _atom_indexes():
+    # An atom's term is the int of its index in the host's atom table: false
+    # and true hold 0 and 1, the library's other atoms follow in this order.
+    indexes, following = {"false": 0, "true": 1}, 2
+    for name in ATOM_NAMES:
+        if name not in indexes:
+            indexes[name] = following
+            following += 1
+    return indexes
+
+
+ATOM_INDEX = _atom_indexes()
 # Keys that mean something to a function, by function name.
 INFO_KEYS = [
     "bcp_counter", "level", "conflict_counter", "max_conflicting", "number_of_conflicting_clauses",
