@@ -9,6 +9,7 @@ import mirl_nif
 from call_signatures import check_state, visible_invariants
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+UNDER_ASAN = "libasan" in os.environ.get("LD_PRELOAD", "")
 
 
 def run_child(code):
@@ -48,6 +49,10 @@ def test_turning_all_used_on_brings_earlier_unused_variables_back_to_the_search(
 def test_a_copy_with_a_huge_size_reserves_its_tables_without_touching_them():
     # clone/2 takes any size; the value and mark tables of 2^31 variables
     # used to be zeroed page by page (gigabytes of memory for an empty copy).
+    # AddressSanitizer writes the shadow of every block it hands out (an
+    # eighth of its size), so under it the size is smaller and only the
+    # behaviour is checked.
+    size = 2**28 if UNDER_ASAN else 2**31
     out = run_child("""
         import resource
         s = mirl_nif.new({})
@@ -55,7 +60,7 @@ def test_a_copy_with_a_huge_size_reserves_its_tables_without_touching_them():
         mirl_nif.add_clause(s, [1, 2])
         before = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
         try:
-            copy = mirl_nif.clone(s, {"size": 2**31})
+            copy = mirl_nif.clone(s, {"size": %d})
         except TypeError as error:  # the address space may be refused: that is the specified badarg
             assert str(error) == "badarg"
         else:
@@ -65,8 +70,9 @@ def test_a_copy_with_a_huge_size_reserves_its_tables_without_touching_them():
             del copy
         grown = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss - before
         print(grown)
-    """)
-    assert int(out.split()[-1]) < 256 * 1024  # kilobytes
+    """ % size)
+    if not UNDER_ASAN:
+        assert int(out.split()[-1]) < 256 * 1024  # kilobytes
 
 
 def test_a_copy_whose_size_cannot_be_allocated_is_refused_with_badarg():
@@ -83,3 +89,53 @@ def test_a_copy_whose_size_cannot_be_allocated_is_refused_with_badarg():
     # Either answer is right where the machine has the address space; what
     # matters is that the process survives and the source keeps working.
     assert out.split()[-1] in ("badarg", "made")
+
+
+def test_a_finalizer_that_calls_back_in_cannot_run_in_the_middle_of_a_call():
+    # Building the (key, position) pairs allocates tuples, which may start
+    # the garbage collector; a finalizer that deleted the solver's symbols
+    # then ran mid-call and the call read freed symbol records.
+    out = run_child("""
+        import gc
+        s = mirl_nif.new({})
+        mirl_nif.add_variables(s, 2)
+        keys = [("k", i, (i,)) for i in range(50)]
+
+        def fill():
+            for key in keys:
+                mirl_nif.add_symbol(s, [1, 2], key)
+
+        class CallsBackIn:
+            def __del__(self):
+                for key in keys:
+                    mirl_nif.del_symbol(s, key)
+                mirl_nif.add_variables(s, 100)
+
+        fill()
+        gc.set_threshold(1, 1, 1)
+        for _ in range(20):
+            cycle = CallsBackIn()
+            cycle.self = cycle
+            del cycle
+            pairs = mirl_nif.literal_info(s, 1, "symbol")
+            # Whole answers only: every symbol, or (after the finalizer ran
+            # between calls) none.
+            assert sorted(pairs) in ([], sorted((key, 0) for key in keys)), pairs[:3]
+            gc.collect()
+            fill()
+        print("ok")
+    """)
+    assert out.split()[-1] == "ok"
+
+
+def test_the_collector_is_running_again_after_a_call():
+    import gc
+    assert gc.isenabled()
+    mirl_nif.info(mirl_nif.new({}), "level")
+    assert gc.isenabled()
+    gc.disable()
+    try:
+        mirl_nif.info(mirl_nif.new({}), "level")
+        assert not gc.isenabled()
+    finally:
+        gc.enable()

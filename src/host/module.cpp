@@ -34,6 +34,50 @@ PyModuleDef module_def = {
     PyModuleDef_HEAD_INIT, "mirl_nif", nullptr, -1, method_table, nullptr, nullptr, nullptr, nullptr,
 };
 
+// No Python code runs in the middle of a library call: an allocation could
+// otherwise start the cyclic garbage collector, whose finalizers may call
+// back into the library on the very solver the call is working on (and
+// free what the call is reading), or let another thread in. The collector
+// is paused for the call and resumed after it if it was running.
+struct CollectorPause {
+#if PY_VERSION_HEX >= 0x030A0000
+    int was_enabled = PyGC_Disable();
+    ~CollectorPause() {
+        if (was_enabled) PyGC_Enable();
+    }
+#else
+    // Before 3.10 the switch is only reachable through the gc module, which
+    // is imported once and kept for the process.
+    static PyObject *collector() {
+        static PyObject *gc_module = PyImport_ImportModule("gc");
+        if (gc_module == nullptr) PyErr_Clear();
+        return gc_module;
+    }
+    static void call_collector(const char *method) {
+        PyObject *gc_module = collector();
+        PyObject *done = gc_module == nullptr ? nullptr : PyObject_CallMethod(gc_module, method, nullptr);
+        Py_XDECREF(done);
+    }
+    bool was_enabled = false;
+    CollectorPause() {
+        PyObject *gc_module = collector();
+        PyObject *enabled = gc_module == nullptr ? nullptr : PyObject_CallMethod(gc_module, "isenabled", nullptr);
+        was_enabled = enabled == Py_True;
+        Py_XDECREF(enabled);
+        if (was_enabled) call_collector("disable");
+        PyErr_Clear();
+    }
+    ~CollectorPause() {
+        if (!was_enabled) return;
+        PyObject *error_type, *error_value, *error_trace;
+        PyErr_Fetch(&error_type, &error_value, &error_trace);  // the call's own outcome
+        call_collector("enable");
+        PyErr_Clear();
+        PyErr_Restore(error_type, error_value, error_trace);
+    }
+#endif
+};
+
 PyObject *dispatch(PyObject *self, PyObject *args, unsigned slot) {
     if (!PyTuple_Check(args)) {
         PyErr_SetString(PyExc_TypeError, "args is not a argument");
@@ -49,9 +93,13 @@ PyObject *dispatch(PyObject *self, PyObject *args, unsigned slot) {
         // another (Python code run by a hash or comparison) leaves the outer
         // call's terms alone.
         const size_t mark = env->scratch_count;
-        PyObject *result = func.fptr(env, static_cast<int>(n), &PyTuple_GET_ITEM(args, 0));
-        Py_XINCREF(result);
-        env_release(env, mark);
+        PyObject *result;
+        {
+            CollectorPause pause;
+            result = func.fptr(env, static_cast<int>(n), &PyTuple_GET_ITEM(args, 0));
+            Py_XINCREF(result);
+            env_release(env, mark);
+        }
         if (result == nullptr) {
             if (!PyErr_Occurred())
                 PyErr_Format(PyExc_SystemError, "%s failed without setting an error", func.name);
