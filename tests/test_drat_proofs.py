@@ -225,7 +225,7 @@ def test_proofs_with_frequent_deletions_check():
         if answer is False:
             steps = parse_proof(stream.getvalue())
             assert check_refutation(clauses, steps) is None, seed
-    steps, proof = refute(pigeonhole(6), reduce=5)
+    steps, proof = refute(pigeonhole(6), reduce=50)
     assert proof.deletions > 0
     assert any(deletion for deletion, _ in steps)
     assert check_refutation(pigeonhole(6), steps) is None

@@ -99,7 +99,7 @@ def test_every_setting_keeps_the_answers_right(options):
 
 
 def test_tight_reduction_deletes_clauses_and_still_proves_unsat():
-    with Solver(pigeonhole(6), reduce=5, restarts=Fixed(20)) as solver:
+    with Solver(pigeonhole(6), reduce=50, restarts=Fixed(20)) as solver:
         assert solver.solve() is False
         stats = solver.stats
         assert stats["reductions"] > 0

@@ -22,6 +22,13 @@ __all__ = ["Solver", "SolverError"]
 _GAMMA = 1  # clause set of activated learnt clauses
 _GAMMA_BASE = 1 << 30  # clause reference of position 0 of that set
 _UNLIMITED = float("inf")
+# Learnt clause database: at first at most a third of the clauses (at least
+# _REDUCE_MIN), a limit that grows by 10% after 100, 150, 225, ... conflicts.
+_REDUCE_FRACTION = 1 / 3
+_REDUCE_MIN = 2000
+_REDUCE_GROWTH = 1.1
+_ADJUST_FIRST = 100
+_ADJUST_FACTOR = 1.5
 
 
 class SolverError(RuntimeError):
@@ -81,7 +88,7 @@ class Solver:
         decision_policy=None,
         phase=False,
         seed=0,
-        bump="next",
+        bump=1,
         minimize="recursive",
         reduce=None,
         queue="fifo",
@@ -110,6 +117,7 @@ class Solver:
         self._minimize = None if minimize is None else atom(minimize)
         self._reduce_enabled = reduce is not False
         self._max_learnts = reduce if isinstance(reduce, int) and not isinstance(reduce, bool) else None
+        self._adjust_interval = _ADJUST_FIRST
         self._proof = proof
         self.progress = progress
         self._nvars = 0
@@ -397,7 +405,11 @@ class Solver:
         conflict_limit = _UNLIMITED if self._conflict_budget is None else self._conflict_budget
         check_passes = self._propagation_budget is not None
         if self._max_learnts is None:
-            self._max_learnts = max(2000, self._nclauses // 3)
+            self._max_learnts = max(_REDUCE_MIN, self._nclauses * _REDUCE_FRACTION)
+        max_learnts = self._max_learnts if self._reduce_enabled else _UNLIMITED
+        learnts = _nif.clauseset_size(handle, _GAMMA)
+        adjust_interval = self._adjust_interval
+        next_adjust = conflicts + adjust_interval
         run = schedule(self._restarts) if schedule is not None else None
         run_end = conflicts + run if run else _UNLIMITED
         placed = 0  # levels 1..placed hold the assumptions
@@ -461,14 +473,21 @@ class Solver:
                     # never all placed): decide them again from there.
                     placed = target
                     place = True
-                if conflicts >= run_end:
+                if size > 1:
+                    learnts += 1
+                if conflicts >= run_end or learnts > max_learnts:
+                    # Restart; reducing needs level 0 as well.
                     pop(handle, 0)
                     self._restarts += 1
                     self._conflicts = conflicts
-                    if self._reduce_enabled and _nif.info(handle, "number_of_learnt_clauses") > self._max_learnts:
-                        self._reduce()
-                    run = schedule(self._restarts)
-                    run_end = conflicts + run if run else _UNLIMITED
+                    if learnts > max_learnts:
+                        learnts = self._reduce()
+                        # Binary clauses are kept: never let them alone
+                        # call for the next reduction.
+                        max_learnts = max(max_learnts, 2 * learnts)
+                    if conflicts >= run_end:
+                        run = schedule(self._restarts)
+                        run_end = conflicts + run if run else _UNLIMITED
                     placed = 0
                     place = bool(assumptions)
                     if progress is not None:
@@ -476,12 +495,20 @@ class Solver:
                 elif progress is not None and not conflicts & 1023:
                     self._conflicts = conflicts
                     progress(self)
+                if conflicts >= next_adjust:
+                    # Let the learnt clause database grow slowly.
+                    max_learnts *= _REDUCE_GROWTH
+                    adjust_interval *= _ADJUST_FACTOR
+                    next_adjust = conflicts + adjust_interval
                 if conflicts >= conflict_limit:
                     return None
                 if check_passes and self._passes() >= self._propagation_budget:
                     return None
         finally:
             self._conflicts = conflicts
+            if self._reduce_enabled:
+                self._max_learnts = max_learnts
+            self._adjust_interval = adjust_interval
             self._calls += calls
             self._learnt_literals += learnt_literals
 
@@ -599,7 +626,7 @@ class Solver:
             deleted += 1
         self._deleted += deleted
         self._reductions += 1
-        self._max_learnts = int(self._max_learnts * 1.1)
+        return size - deleted
 
     def _read_model(self):
         handle = self._handle
