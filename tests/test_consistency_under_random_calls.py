@@ -43,6 +43,17 @@ def call(function, *args):
     return result
 
 
+def checked_call(function, handle, *args):
+    """call() on a solver, with the build's consistency check right after."""
+    try:
+        return call(function, handle, *args)
+    finally:
+        try:
+            check_state(handle)
+        except AssertionError as error:
+            raise AssertionError(f"{error}\nafter:\n" + "\n".join(HISTORY[-80:])) from None
+
+
 class SolverCalls(RuleBasedStateMachine):
     def __init__(self):
         super().__init__()
@@ -60,7 +71,7 @@ class SolverCalls(RuleBasedStateMachine):
         HISTORY.append(f"new({options!r})")
         self.s = mirl_nif.new(options)
         if variables:
-            call(mirl_nif.add_variables, self.s, variables, False, True)
+            checked_call(mirl_nif.add_variables, self.s, variables, False, True)
 
     # ---- drawing arguments ----------------------------------------------------------
 
@@ -160,8 +171,11 @@ class SolverCalls(RuleBasedStateMachine):
     def any_function(self, data, signature):
         name, arity = signature
         args = [self.argument(data, kind, name) for kind in SIGNATURES[signature]]
-        handle = [] if name == "new" else [self.s]  # new/1 is the one function without a handle
-        result = call(getattr(mirl_nif, name), *handle, *args)
+        # new/1 is the one function without a handle.
+        if name == "new":
+            result = call(mirl_nif.new, *args)
+        else:
+            result = checked_call(getattr(mirl_nif, name), self.s, *args)
         self.remember(name, result)
         if name in ("new", "clone") and not isinstance(result, TypeError):
             check_state(result)
@@ -170,42 +184,42 @@ class SolverCalls(RuleBasedStateMachine):
     @rule(data=st.data())
     def add_clause(self, data):
         literals = self.literals(data)
-        result = call(mirl_nif.add_clause, self.s, literals, data.draw(st.integers(0, 3)))
+        result = checked_call(mirl_nif.add_clause, self.s, literals, data.draw(st.integers(0, 3)))
         self.remember("add_clause", result)
 
     @rule(count=st.integers(1, 4), used=st.booleans())
     def add_variables(self, count, used):
-        call(mirl_nif.add_variables, self.s, count, False, used)
+        checked_call(mirl_nif.add_variables, self.s, count, False, used)
 
     @rule(data=st.data())
     def search_step(self, data):
         """Decide, propagate, and on a conflict learn and backtrack."""
         s = self.s
-        v = call(mirl_nif.next_unbound, s)
+        v = checked_call(mirl_nif.next_unbound, s)
         if type(v) is int:
-            call(mirl_nif.push, s)
-            call(mirl_nif.decide, s, v * data.draw(st.sampled_from([1, -1])))
-        if call(mirl_nif.bcp, s) is not False:
+            checked_call(mirl_nif.push, s)
+            checked_call(mirl_nif.decide, s, v * data.draw(st.sampled_from([1, -1])))
+        if checked_call(mirl_nif.bcp, s) is not False:
             return
         level = mirl_nif.level(s)
-        learnt = call(mirl_nif.conflict, s, level, data.draw(st.sampled_from(["next", 2, "none"])), 0)
+        learnt = checked_call(mirl_nif.conflict, s, level, data.draw(st.sampled_from(["next", 2, "none"])), 0)
         self.remember("conflict", learnt)
         if type(learnt) is int and data.draw(st.booleans()):
-            call(mirl_nif.minimize, s, learnt, data.draw(st.sampled_from(["local", "global"])))
-        call(mirl_nif.pop, s, max(0, level - 1))
+            checked_call(mirl_nif.minimize, s, learnt, data.draw(st.sampled_from(["local", "global"])))
+        checked_call(mirl_nif.pop, s, max(0, level - 1))
         if type(learnt) is int:
-            self.remember("move_clause", call(mirl_nif.move_clause, s, learnt, 1))
+            self.remember("move_clause", checked_call(mirl_nif.move_clause, s, learnt, 1))
 
     @rule(data=st.data())
     def backtrack(self, data):
         if data.draw(st.booleans()):
-            call(mirl_nif.undo, self.s)
+            checked_call(mirl_nif.undo, self.s)
         else:
-            call(mirl_nif.pop, self.s, data.draw(st.integers(0, mirl_nif.level(self.s))))
+            checked_call(mirl_nif.pop, self.s, data.draw(st.integers(0, mirl_nif.level(self.s))))
 
     @rule()
     def swap_in_a_clone(self):
-        copy = call(mirl_nif.clone, self.s, {"level": -1, "set": [1, 2, 3], "queue": True})
+        copy = checked_call(mirl_nif.clone, self.s, {"level": -1, "set": [1, 2, 3], "queue": True})
         if not isinstance(copy, TypeError):
             check_state(copy)
             visible_invariants(copy)

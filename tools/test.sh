@@ -12,13 +12,17 @@ bash tools/setup.sh
 
 if [ "$sanitize" = 1 ]; then
     build=build/asan
-    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIRL_SANITIZE=ON >/dev/null
+    # The consistency checker comes with it: the random call tests run it
+    # after every call.
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMIRL_SANITIZE=ON -DMIRL_CHECKS=ON >/dev/null
     cmake --build "$build" -j2 >/dev/null
     (cd "$build" && ctest --output-on-failure)
     # The extension is loaded into an uninstrumented interpreter, so the
     # sanitizer runtime has to be there first.
     export LD_PRELOAD="$(g++ -print-file-name=libasan.so):$(g++ -print-file-name=libubsan.so)"
-    export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+    # An allocation that cannot be had comes back as null, as it does
+    # without the sanitizer, so the library's own refusal is what is tested.
+    export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:allocator_may_return_null=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
     export MIRL_TEST_MODULE_DIR="$PWD/$build"
     python3 -m pytest -q
