@@ -5,7 +5,7 @@ __eq__, __hash__ or __index__ raise, a second solver's handle): each call
 answers with a result or one of the library's refusals, never a crash and
 never another exception, and the solver stays consistent and keeps solving.
 The sweep runs in a child process, so that a crash fails the test with its
-signal instead of ending the run."""
+signal instead of ending the run. Some hostile call sequences follow."""
 import json
 import os
 import signal
@@ -14,7 +14,8 @@ import sys
 
 import pytest
 
-from call_signatures import SIGNATURES
+import mirl_nif
+from call_signatures import REFUSALS, SIGNATURES, check_state, visible_invariants
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 NAMES = sorted({name for name, _ in SIGNATURES})
@@ -43,3 +44,60 @@ def test_awkward_arguments_get_a_result_or_a_refusal(names):
     summary = json.loads(run.stdout.strip().splitlines()[-1])
     assert summary["failures"] == []
     assert summary["inputs"] > 1000
+
+
+# ---- hostile sequences ----------------------------------------------------------------
+
+
+def refusal_or_result(function, *args):
+    try:
+        return function(*args)
+    except TypeError as error:
+        assert str(error) in REFUSALS, error
+        return error
+
+
+def test_deleting_a_reason_clause_leaves_analysis_and_inspection_sound():
+    s = mirl_nif.new({"all_used": True})
+    mirl_nif.add_variables(s, 5)
+    mirl_nif.add_clause(s, [-1, 2])       # 0
+    mirl_nif.add_clause(s, [-2, -3])      # 1, falsified below
+    mirl_nif.add_clause(s, [-2, 3])       # 2, the reason of 3
+    mirl_nif.push(s)
+    mirl_nif.decide(s, 1)
+    assert mirl_nif.bcp(s) is False
+    assert mirl_nif.implication_clause(s, 3) == 2
+    mirl_nif.del_clause(s, 2)
+    # The id is handed out again, to a clause that implied nothing.
+    assert mirl_nif.add_clause(s, [4, 5]) == (True, 2)
+    for id_ in (0, 1, 2):
+        refusal_or_result(mirl_nif.clause_info, s, id_, "jump")
+        refusal_or_result(mirl_nif.get_clause, s, id_)
+    learnt = refusal_or_result(mirl_nif.conflict, s, 1, "next", 0)
+    if type(learnt) is int:
+        refusal_or_result(mirl_nif.minimize, s, learnt, "global")
+    check_state(s)
+    visible_invariants(s)
+    mirl_nif.pop(s, 0)
+    assert mirl_nif.bcp(s) is True
+    check_state(s)
+    visible_invariants(s)
+
+
+def test_very_long_literal_lists_and_deep_keys_are_handled():
+    s = mirl_nif.new({"xref": True})
+    mirl_nif.add_variables(s, 1000)
+    long_clause = [v * (-1) ** v for v in range(1, 1001)] * 200   # 200000 literals, duplicates
+    assert mirl_nif.add_clause(s, long_clause) == (True, 0)
+    assert len(mirl_nif.get_clause(s, 0)) == 1000
+    assert mirl_nif.find_clause(s, list(reversed(long_clause))) == 0
+    assert mirl_nif.add_clause(s, list(range(1, 1001)) + [-500]) is True   # a tautology
+    key = ()
+    for _ in range(999):
+        key = (key,)
+    assert mirl_nif.add_symbol(s, [1], key) is None
+    assert mirl_nif.find_symbol(s, key) == [1]
+    too_deep = (key,)
+    assert str(refusal_or_result(mirl_nif.add_symbol, s, [2], too_deep)) == "badarg"
+    check_state(s)
+    visible_invariants(s)
