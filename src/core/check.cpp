@@ -39,6 +39,7 @@ struct Report {
 };
 
 uint32_t literal_count(const SolverState *s) { return 2u * variable_count(s); }
+unsigned long long ull(uint64_t n) { return n; }
 
 bool clause_holds_code(const Clause *c, uint32_t code) {
     for (uint32_t k = 0; k < c->length; k++)
@@ -60,26 +61,27 @@ bool check_tables(const SolverState *s, Report &r) {
     if (n == 0 || s->variables.data[0] != &s->constant_variable)
         return r.fail("variable 0 is not the constant record");
     if (s->value_table.count < 2 * n || s->mark_table.count < 2 * n)
-        return r.fail("value or mark table shorter than %llu codes", static_cast<unsigned long long>(2 * n));
+        return r.fail("value or mark table shorter than %llu codes", ull(2 * n));
     if (s->trail.capacity < s->variables.capacity)
         return r.fail("trail capacity %llu below variable capacity %llu",
-                      static_cast<unsigned long long>(s->trail.capacity),
-                      static_cast<unsigned long long>(s->variables.capacity));
+                      ull(s->trail.capacity),
+                      ull(s->variables.capacity));
     for (uint64_t i = 0; i < n; i++) {
         const Variable *v = s->variables.data[i];
-        if (v == nullptr) return r.fail("variable %llu has no record", static_cast<unsigned long long>(i));
-        if (v->index != static_cast<int32_t>(i)) return r.fail("variable %llu has index %d", static_cast<unsigned long long>(i), v->index);
+        if (v == nullptr) return r.fail("variable %llu has no record", ull(i));
+        if (v->index != static_cast<int32_t>(i)) return r.fail("variable %llu has index %d", ull(i), v->index);
         if (v->pos.code != 2 * i || v->neg.code != 2 * i + 1)
-            return r.fail("variable %llu literal codes %u/%u", static_cast<unsigned long long>(i), v->pos.code, v->neg.code);
+            return r.fail("variable %llu literal codes %u/%u", ull(i), v->pos.code, v->neg.code);
         if ((v->pos.flags & litf_negative) || !(v->neg.flags & litf_negative))
-            return r.fail("variable %llu literal polarity flags", static_cast<unsigned long long>(i));
+            return r.fail("variable %llu literal polarity flags", ull(i));
     }
     return true;
 }
 
 bool check_values(const SolverState *s, Report &r) {
     const uint8_t *values = s->value_table.data;
-    if (values[0] != val_true || values[1] != val_false) return r.fail("constants have values %u/%u", values[0], values[1]);
+    if (values[0] != val_true || values[1] != val_false)
+        return r.fail("constants have values %u/%u", values[0], values[1]);
     uint64_t substituted = 0;
     for (uint32_t i = 1; i < variable_count(s); i++) {
         const uint8_t a = values[2 * i], b = values[2 * i + 1];
@@ -98,15 +100,15 @@ bool check_values(const SolverState *s, Report &r) {
             return r.fail("unassigned variable %u has level %d reason %d", i, v->level, v->reason);
     }
     if (substituted != s->subst_count)
-        return r.fail("%llu substituted variables, subst_count %llu", static_cast<unsigned long long>(substituted),
-                      static_cast<unsigned long long>(s->subst_count));
+        return r.fail("%llu substituted variables, subst_count %llu", ull(substituted),
+                      ull(s->subst_count));
     return true;
 }
 
 bool check_trail(const SolverState *s, Report &r) {
     const int32_t top = s->level;
     if (top < 0 || static_cast<uint64_t>(top) >= s->levels.count)
-        return r.fail("level %d outside %llu level records", top, static_cast<unsigned long long>(s->levels.count));
+        return r.fail("level %d outside %llu level records", top, ull(s->levels.count));
     const LevelRecord *levels = s->levels.data;
     if (levels[0].start != 0) return r.fail("level 0 starts at %d", levels[0].start);
     uint64_t below = 0;
@@ -119,14 +121,14 @@ bool check_trail(const SolverState *s, Report &r) {
     }
     for (uint64_t l = static_cast<uint64_t>(top) + 1; l < s->levels.count; l++)
         if (levels[l].count != 0)
-            return r.fail("level %llu above the current level %d holds %d entries", static_cast<unsigned long long>(l), top,
+            return r.fail("level %llu above the current level %d holds %d entries", ull(l), top,
                           levels[l].count);
     if (s->trail_base != below + s->subst_count)
         return r.fail("trail_base %llu, levels below hold %llu, substitutions %llu",
-                      static_cast<unsigned long long>(s->trail_base), static_cast<unsigned long long>(below),
-                      static_cast<unsigned long long>(s->subst_count));
+                      ull(s->trail_base), ull(below),
+                      ull(s->subst_count));
     const uint64_t end = static_cast<uint64_t>(levels[top].start) + static_cast<uint64_t>(levels[top].count);
-    if (end > s->trail.capacity) return r.fail("trail end %llu beyond its capacity", static_cast<unsigned long long>(end));
+    if (end > s->trail.capacity) return r.fail("trail end %llu beyond its capacity", ull(end));
     if (s->late_facts > static_cast<uint32_t>(levels[0].count))
         return r.fail("%u late facts but level 0 holds %d entries", s->late_facts, levels[0].count);
 
@@ -137,12 +139,12 @@ bool check_trail(const SolverState *s, Report &r) {
             const Variable *v = s->trail.data[t];
             if (v == nullptr || v->index <= 0 || static_cast<uint32_t>(v->index) >= variable_count(s) ||
                 var_record(s, static_cast<uint32_t>(v->index)) != v)
-                return r.fail("trail entry %llu is no variable record", static_cast<unsigned long long>(t));
+                return r.fail("trail entry %llu is no variable record", ull(t));
             const uint32_t i = static_cast<uint32_t>(v->index);
             if (on_trail[i]++) return r.fail("variable %u is on the trail twice", i);
             const uint8_t value = lit_value(s, 2 * i);
             if (value != val_true && value != val_false)
-                return r.fail("trail entry %llu (variable %u) has value %u", static_cast<unsigned long long>(t), i, value);
+                return r.fail("trail entry %llu (variable %u) has value %u", ull(t), i, value);
             if (v->level != l) return r.fail("variable %u on level %d's trail has level %d", i, l, v->level);
         }
     }
@@ -160,24 +162,27 @@ bool check_marks(const SolverState *s, Report &r) {
     Variable *const *link = &s->marked_list.head;
     for (uint64_t k = 0; k < count; k++) {
         const Variable *v = *link;
-        if (v == nullptr) return r.fail("marked list ends after %llu of %llu records", static_cast<unsigned long long>(k),
-                                        static_cast<unsigned long long>(count));
+        if (v == nullptr) return r.fail("marked list ends after %llu of %llu records", ull(k),
+                                        ull(count));
         if (!(v->flags & varf_mark_listed)) return r.fail("variable %d is on the marked list unflagged", v->index);
         if (!listed.insert(v).second) return r.fail("variable %d is on the marked list twice", v->index);
         link = &v->mark_next;
     }
-    if (*link != nullptr) return r.fail("marked list runs past its count %llu", static_cast<unsigned long long>(count));
+    if (*link != nullptr) return r.fail("marked list runs past its count %llu", ull(count));
     if (s->marked_list.tail != link) return r.fail("marked list tail is not its last link");
     const uint8_t *marks = s->mark_table.data;
     for (uint32_t i = 0; i < variable_count(s); i++) {
         const Variable *v = var_record(s, i);
         const uint32_t f = v->flags;
-        if ((f & varf_mark_listed) && !listed.count(v)) return r.fail("variable %u is flagged listed but not listed", i);
+        if ((f & varf_mark_listed) && !listed.count(v))
+            return r.fail("variable %u is flagged listed but not listed", i);
         if ((f & varf_mark_seen) && !(f & varf_mark_listed)) return r.fail("variable %u is marked but not listed", i);
         if (f & varf_mark_both) return r.fail("variable %u keeps the transient intersection bit", i);
-        if ((f & varf_mark_negative) && !(f & varf_mark_seen)) return r.fail("variable %u has a polarity but no mark", i);
+        if ((f & varf_mark_negative) && !(f & varf_mark_seen))
+            return r.fail("variable %u has a polarity but no mark", i);
         if (marks[2 * i] != 0 || marks[2 * i + 1] != 0)
-            return r.fail("literal mark bytes of variable %u are %u/%u between calls", i, marks[2 * i], marks[2 * i + 1]);
+            return r.fail("literal mark bytes of variable %u are %u/%u between calls",
+                          i, marks[2 * i], marks[2 * i + 1]);
     }
     return true;
 }
@@ -185,15 +190,15 @@ bool check_marks(const SolverState *s, Report &r) {
 bool check_queue(const SolverState *s, Report &r) {
     const uint64_t count = s->queue.count;
     if ((count == 0) != (s->queue.head == nullptr) || (count == 0) != (s->queue.tail == nullptr))
-        return r.fail("queue count %llu disagrees with its ends", static_cast<unsigned long long>(count));
+        return r.fail("queue count %llu disagrees with its ends", ull(count));
     std::unordered_set<const Literal *> queued;
     const Literal *last = nullptr;
     const Literal *l = s->queue.head;
     for (uint64_t k = 0; k < count; k++) {
-        if (l == nullptr) return r.fail("queue ends after %llu of %llu literals", static_cast<unsigned long long>(k),
-                                        static_cast<unsigned long long>(count));
+        if (l == nullptr) return r.fail("queue ends after %llu of %llu literals", ull(k),
+                                        ull(count));
         if (l->code >= literal_count(s) || lit_record(s, l->code) != l)
-            return r.fail("queue entry %llu is no literal record", static_cast<unsigned long long>(k));
+            return r.fail("queue entry %llu is no literal record", ull(k));
         if (!(l->flags & litf_in_queue)) return r.fail("queued literal code %u lacks its queue bit", l->code);
         if (!queued.insert(l).second) return r.fail("literal code %u is queued twice", l->code);
         last = l;
@@ -203,7 +208,8 @@ bool check_queue(const SolverState *s, Report &r) {
     if (last != nullptr && last->queue_next != nullptr) return r.fail("queue tail links onwards");
     for (uint32_t code = 0; code < literal_count(s); code++) {
         const Literal *x = lit_record(s, code);
-        if ((x->flags & litf_in_queue) && !queued.count(x)) return r.fail("literal code %u has its queue bit but is not queued", code);
+        if ((x->flags & litf_in_queue) && !queued.count(x))
+            return r.fail("literal code %u has its queue bit but is not queued", code);
     }
     return true;
 }
@@ -217,15 +223,16 @@ bool check_order(const SolverState *s, Report &r) {
     bool decidable_before_cursor = false;
     int32_t decidable_index = 0;
     for (uint64_t k = 0; k < count; k++) {
-        if (v == nullptr) return r.fail("order list ends after %llu of %llu records", static_cast<unsigned long long>(k),
-                                        static_cast<unsigned long long>(count));
+        if (v == nullptr) return r.fail("order list ends after %llu of %llu records", ull(k),
+                                        ull(count));
         if (v->index <= 0 || static_cast<uint32_t>(v->index) >= variable_count(s) ||
             var_record(s, static_cast<uint32_t>(v->index)) != v)
-            return r.fail("order list entry %llu is no variable record", static_cast<unsigned long long>(k));
+            return r.fail("order list entry %llu is no variable record", ull(k));
         if (!listed.insert(v).second) return r.fail("variable %d is on the order list twice", v->index);
         if (v->prev != prev) return r.fail("variable %d's backward link is wrong", v->index);
         if (prev != nullptr && !(prev->order_key < v->order_key))
-            return r.fail("order keys do not ascend at variable %d (%.17g after %.17g)", v->index, v->order_key, prev->order_key);
+            return r.fail("order keys do not ascend at variable %d (%.17g after %.17g)",
+                          v->index, v->order_key, prev->order_key);
         if (v == s->decision_cursor) cursor_seen = true;
         if (!cursor_seen && !decidable_before_cursor && var_unassigned(s, v) && var_eligible(s, v)) {
             decidable_before_cursor = true;
@@ -234,9 +241,10 @@ bool check_order(const SolverState *s, Report &r) {
         prev = v;
         v = v->next;
     }
-    if (v != nullptr) return r.fail("order list runs past its count %llu", static_cast<unsigned long long>(count));
+    if (v != nullptr) return r.fail("order list runs past its count %llu", ull(count));
     if (prev != s->order_list.tail) return r.fail("order list tail is not its last record");
-    if (!cursor_seen) return r.fail("decision cursor (variable %d) is not on the order list", s->decision_cursor->index);
+    if (!cursor_seen)
+        return r.fail("decision cursor (variable %d) is not on the order list", s->decision_cursor->index);
     if (decidable_before_cursor) {
         if (s->decision_cursor == nullptr)
             return r.fail("no decision cursor, yet variable %d is unbound and eligible", decidable_index);
@@ -264,7 +272,7 @@ bool check_clause_sets(const SolverState *s, ClauseSetOf &live, Report &r) {
             stored++;
             if (!live.emplace(c, set).second) return r.fail("a clause record is stored twice (set %u)", set);
             if (c->id != clause_ref(set, static_cast<uint32_t>(p)))
-                return r.fail("clause at %u:%llu carries id %u", set, static_cast<unsigned long long>(p), c->id);
+                return r.fail("clause at %u:%llu carries id %u", set, ull(p), c->id);
             if (c->length == 0) return r.fail("clause %u is empty", c->id);
             if (clause_size_class(c) != size_class_for(c->length))
                 return r.fail("clause %u of length %u has size class %u", c->id, c->length, clause_size_class(c));
@@ -286,7 +294,7 @@ bool check_clause_sets(const SolverState *s, ClauseSetOf &live, Report &r) {
                           s->clause_count[set]);
     }
     if (s->touched_clauses.count != 0) return r.fail("%llu touched clauses left after the pass",
-                                                     static_cast<unsigned long long>(s->touched_clauses.count));
+                                                     ull(s->touched_clauses.count));
     if (s->conflicting_count < 0 || s->conflicting_count > s->max_conflicting || s->max_conflicting > conflict_slots)
         return r.fail("conflict count %d, limit %d", s->conflicting_count, s->max_conflicting);
     return true;
@@ -328,8 +336,8 @@ bool check_watches(const SolverState *s, const ClauseSetOf &live, Report &r) {
         }
     }
     if (chained != watched_slots)
-        return r.fail("%llu slots are watched but %llu are on chains", static_cast<unsigned long long>(watched_slots),
-                      static_cast<unsigned long long>(chained));
+        return r.fail("%llu slots are watched but %llu are on chains", ull(watched_slots),
+                      ull(chained));
     return true;
 }
 
@@ -352,7 +360,8 @@ bool check_occurrences(const SolverState *s, const ClauseSetOf &live, Report &r)
             if (!ids.insert(id).second) return r.fail("occurrences of code %u list clause %u twice", code, id);
             const Clause *c = clause_lookup(s, id);
             if (c == nullptr) return r.fail("occurrences of code %u list the empty position %u", code, id);
-            if (!clause_holds_code(c, code)) return r.fail("occurrences of code %u list clause %u, which lacks it", code, id);
+            if (!clause_holds_code(c, code))
+                return r.fail("occurrences of code %u list clause %u, which lacks it", code, id);
         }
     }
     if (!s->options.xref) return true;
@@ -376,17 +385,17 @@ bool check_occurrences(const SolverState *s, const ClauseSetOf &live, Report &r)
 bool check_hash_index(const SolverState *s, const ClauseSetOf &live, Report &r) {
     const uint64_t buckets = s->clause_hash.count;
     if (buckets != 0 && (buckets & (buckets - 1)) != 0)
-        return r.fail("hash index has %llu buckets", static_cast<unsigned long long>(buckets));
+        return r.fail("hash index has %llu buckets", ull(buckets));
     std::unordered_set<uint32_t> indexed;
     for (uint64_t b = 0; b < buckets; b++) {
         const HashBucket &bucket = s->clause_hash.data[b];
         const HashNode *last = nullptr;
         const HashNode *node = bucket.head;
         for (uint64_t k = 0; k < bucket.count; k++) {
-            if (node == nullptr) return r.fail("hash bucket %llu ends early", static_cast<unsigned long long>(b));
+            if (node == nullptr) return r.fail("hash bucket %llu ends early", ull(b));
             if (!s->options.hash) return r.fail("hash index holds entries with hash off");
             if ((node->hash & (buckets - 1)) != b)
-                return r.fail("clause %u is in hash bucket %llu", node->id, static_cast<unsigned long long>(b));
+                return r.fail("clause %u is in hash bucket %llu", node->id, ull(b));
             const Clause *c = clause_lookup(s, node->id);
             if (c == nullptr || clause_ref_set(node->id) == 3)
                 return r.fail("hash index entry %u names no indexed clause", node->id);
@@ -395,8 +404,8 @@ bool check_hash_index(const SolverState *s, const ClauseSetOf &live, Report &r) 
             last = node;
             node = node->next;
         }
-        if (node != nullptr) return r.fail("hash bucket %llu runs past its count", static_cast<unsigned long long>(b));
-        if (bucket.tail != last) return r.fail("hash bucket %llu has a wrong tail", static_cast<unsigned long long>(b));
+        if (node != nullptr) return r.fail("hash bucket %llu runs past its count", ull(b));
+        if (bucket.tail != last) return r.fail("hash bucket %llu has a wrong tail", ull(b));
     }
     if (!s->options.hash) return true;
     for (const auto &[c, set] : live)
@@ -412,38 +421,41 @@ bool check_symbols(const SolverState *s, Report &r) {
         const Symbol *prev = nullptr;
         const Symbol *sym = bucket.head;
         for (uint64_t k = 0; k < bucket.count; k++) {
-            if (sym == nullptr) return r.fail("symbol bucket %llu ends early", static_cast<unsigned long long>(b));
-            if (sym->prev != prev) return r.fail("symbol bucket %llu has a wrong backward link", static_cast<unsigned long long>(b));
+            if (sym == nullptr) return r.fail("symbol bucket %llu ends early", ull(b));
+            if (sym->prev != prev) return r.fail("symbol bucket %llu has a wrong backward link", ull(b));
             if (!symbols.insert(sym).second) return r.fail("a symbol is in the table twice");
             for (uint64_t i = 0; i < sym->value.count; i++)
-                if (sym->value.data[i] >= literal_count(s)) return r.fail("a symbol value holds code %u", sym->value.data[i]);
+                if (sym->value.data[i] >= literal_count(s))
+                    return r.fail("a symbol value holds code %u", sym->value.data[i]);
             prev = sym;
             sym = sym->next;
         }
         if (sym != nullptr || bucket.tail != prev)
-            return r.fail("symbol bucket %llu runs past its count or has a wrong tail", static_cast<unsigned long long>(b));
+            return r.fail("symbol bucket %llu runs past its count or has a wrong tail", ull(b));
         total += bucket.count;
     }
     if (total != s->symbol_count) return r.fail("%llu symbols in buckets, symbol_count %llu",
-                                                static_cast<unsigned long long>(total),
-                                                static_cast<unsigned long long>(s->symbol_count));
+                                                ull(total),
+                                                ull(s->symbol_count));
     uint64_t references = 0;
     for (uint32_t code = 0; code < literal_count(s); code++) {
         const SymbolList *list = lit_record(s, code)->symbols;
         if (list == nullptr) continue;
         for (uint64_t i = 0; i < list->count; i++) {
             const SymbolRef &ref = list->data[i];
-            if (!symbols.count(ref.symbol)) return r.fail("code %u refers to a symbol that is not in the table", code);
+            if (!symbols.count(ref.symbol))
+                return r.fail("code %u refers to a symbol that is not in the table", code);
             if (ref.position >= ref.symbol->value.count || ref.symbol->value.data[ref.position] != code)
-                return r.fail("code %u refers to position %u of a symbol that does not hold it there", code, ref.position);
+                return r.fail("code %u refers to position %u of a symbol that does not hold it there",
+                              code, ref.position);
             references++;
         }
     }
     uint64_t values = 0;
     for (const Symbol *sym : symbols) values += sym->value.count;
     if (references != values)
-        return r.fail("symbol values hold %llu literals, back-references %llu", static_cast<unsigned long long>(values),
-                      static_cast<unsigned long long>(references));
+        return r.fail("symbol values hold %llu literals, back-references %llu", ull(values),
+                      ull(references));
     return true;
 }
 
