@@ -67,16 +67,18 @@ def main():
         import cProfile
         import pstats
 
-        clauses = [c for f in options.families for p in family_files(f) for c in [mirl.read_dimacs(p)]]
+        formulas = [mirl.read_dimacs(path) for family in options.families for path in family_files(family)]
         profile = cProfile.Profile()
         profile.enable()
-        for cnf in clauses:
+        for cnf in formulas:
             run_reference(cnf.clauses, cnf.nvars)
         profile.disable()
         pstats.Stats(profile).sort_stats("tottime").print_stats(15)
         return
     rows = []
-    print("%-14s %7s | %9s %9s | %9s %9s | %7s" % ("instance", "answer", "mirl s", "conflicts", "minisat s", "conflicts", "ratio"))
+    row = "%-14s %7s | %9.3f %9d | %9.3f %9d | %7.1f"
+    print("%-14s %7s | %9s %9s | %9s %9s | %7s"
+          % ("instance", "answer", "mirl s", "conflicts", "minisat s", "conflicts", "ratio"))
     totals = {}
     for family in options.families:
         for path in family_files(family):
@@ -86,7 +88,8 @@ def main():
             assert ours[0] == peer[0], path
             name = os.path.basename(path)[:-4]
             ratio = ours[1] / max(peer[1], 1e-9)
-            print("%-14s %7s | %9.3f %9d | %9.3f %9d | %7.1f" % (name, {True: "SAT", False: "UNSAT"}[ours[0]], ours[1], ours[2], peer[1], peer[2], ratio))
+            answer = "SAT" if ours[0] else "UNSAT"
+            print(row % (name, answer, ours[1], ours[2], peer[1], peer[2], ratio))
             rows.append((family, name, ours[0], ours[1], ours[2], peer[1], peer[2]))
             total = totals.setdefault(family, [0.0, 0, 0.0, 0])
             total[0] += ours[1]
@@ -94,11 +97,12 @@ def main():
             total[2] += peer[1]
             total[3] += peer[2]
     for family, (t1, c1, t2, c2) in totals.items():
-        print("%-14s %7s | %9.3f %9d | %9.3f %9d | %7.1f" % (family + " total", "", t1, c1, t2, c2, t1 / max(t2, 1e-9)))
+        print(row % (family + " total", "", t1, c1, t2, c2, t1 / max(t2, 1e-9)))
     if options.csv:
         with open(options.csv, "w", newline="") as stream:
             writer = csv.writer(stream)
-            writer.writerow(["family", "instance", "answer", "mirl_seconds", "mirl_conflicts", "minisat_seconds", "minisat_conflicts"])
+            writer.writerow(["family", "instance", "answer", "mirl_seconds", "mirl_conflicts",
+                             "minisat_seconds", "minisat_conflicts"])
             writer.writerows(rows)
 
 

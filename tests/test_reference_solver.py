@@ -82,7 +82,9 @@ def test_parity_chains_are_satisfiable(seed):
         {"queue": "recursive"},
         {"queue": "lifo"},
         {"phase": True},
-        {"bump": 1},
+        {"bump": "next"},
+        {"bump": 0.1},
+        {"bump": 0},
         {"seed": 7},
         {"reduce": 10},
         {"reduce": False},
@@ -437,6 +439,11 @@ def test_unknown_settings_are_refused():
         Solver(queue="stack")
     with pytest.raises(ValueError):
         Solver(phase=1)
+    for bump in (-1, "far", None, True):
+        with pytest.raises(ValueError):
+            Solver(bump=bump)
+    with pytest.raises(ValueError):
+        Solver(seed=-1)
 
 
 def test_solver_error_is_a_runtime_error():

@@ -34,7 +34,9 @@ def _arguments(argv):
     parser.add_argument("-n", "--no-model", action="store_true", help="do not print the v lines")
     parser.add_argument("--proof", metavar="PROOF", help="write a DRAT proof of unsatisfiability to PROOF")
     parser.add_argument("--binary-proof", action="store_true", help="write the proof in binary DRAT")
-    parser.add_argument("--seed", type=int, default=0, metavar="N", help="shuffle the initial variable order (0: keep it)")
+    parser.add_argument(
+        "--seed", type=int, default=0, metavar="N", help="shuffle the initial variable order (0: keep it)"
+    )
     parser.add_argument("--time-limit", type=float, default=None, metavar="SEC", help="give up after SEC seconds")
     parser.add_argument("--conflict-limit", type=int, default=None, metavar="N", help="give up after N conflicts")
     parser.add_argument(
@@ -175,8 +177,10 @@ def main(argv=None):
             timer = threading.Timer(max(0.0, options.time_limit - (time.perf_counter() - start)), solver.interrupt)
             timer.daemon = True
             timer.start()
-        for signum in (signal.SIGINT, signal.SIGTERM):
-            previous_handlers[signum] = signal.signal(signum, lambda *_: solver.interrupt())
+        if threading.current_thread() is threading.main_thread():
+            # A first Ctrl-C (or a TERM) stops the search cleanly: "s UNKNOWN".
+            for signum in (signal.SIGINT, signal.SIGTERM):
+                previous_handlers[signum] = signal.signal(signum, lambda *_: solver.interrupt())
         result = solver.solve()
     finally:
         if timer is not None:
