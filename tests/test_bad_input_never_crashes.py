@@ -101,3 +101,62 @@ def test_very_long_literal_lists_and_deep_keys_are_handled():
     assert str(refusal_or_result(mirl_nif.add_symbol, s, [2], too_deep)) == "badarg"
     check_state(s)
     visible_invariants(s)
+
+
+OUT_OF_MEMORY = r'''
+import os, resource, sys
+sys.path.insert(0, sys.argv[1])
+if os.environ.get("MIRL_TEST_MODULE_DIR"):
+    sys.path.insert(0, os.environ["MIRL_TEST_MODULE_DIR"])
+import mirl_nif as m
+from call_signatures import REFUSALS, check_state, visible_invariants
+
+def address_space():
+    with open("/proc/self/statm") as f:
+        return int(f.read().split()[0]) * os.sysconf("SC_PAGE_SIZE")
+
+soft, hard = resource.getrlimit(resource.RLIMIT_AS)
+refusals = set()
+for step in range(1, 200, 9):
+    s = m.new({"xref": True, "hash": True})
+    m.subscribe(s, "variable")
+    m.add_variables(s, 10)
+    resource.setrlimit(resource.RLIMIT_AS, (address_space() + step * 2**18, hard))
+    try:
+        for k in range(200):
+            m.add_variables(s, 5000)
+            n = 10 + 5000 * (k + 1)
+            for j in range(50):
+                m.add_clause(s, [n - j, -(n - j - 1), n - 2 * j - 7])
+            m.add_symbol(s, [n, -n + 1], ("key", k, "x" * 1000))
+            copy = m.clone(s, {"level": -1, "set": [1, 2, 3]})
+            m.subst(s, n, n - 3)
+            m.bind(s, n - 5)
+            m.bcp(s)
+    except TypeError as error:
+        assert str(error) in REFUSALS, error
+        refusals.add(str(error))
+    except MemoryError:
+        refusals.add("MemoryError")
+    finally:
+        resource.setrlimit(resource.RLIMIT_AS, (soft, hard))
+    copy = None
+    check_state(s)
+    visible_invariants(s)
+    assert m.add_clause(s, [1, 2])[0] is True
+    assert m.bcp(s) is True
+print(" ".join(sorted(refusals)))
+'''
+
+
+@pytest.mark.skipif("libasan" in os.environ.get("LD_PRELOAD", ""),
+                    reason="the sanitizer reserves more address space than any limit would leave")
+def test_running_out_of_memory_anywhere_is_refused_and_leaves_the_solver_sound():
+    # The address space is capped a little higher each round, so that the
+    # allocation that fails moves through the library's allocation sites.
+    run = subprocess.run([sys.executable, "-c", OUT_OF_MEMORY, HERE], capture_output=True, text=True,
+                         timeout=600)
+    if run.returncode < 0:
+        pytest.fail(f"died of {signal.Signals(-run.returncode).name}\n{run.stderr[-3000:]}")
+    assert run.returncode == 0, run.stderr[-3000:]
+    assert "memory_limit" in run.stdout.split()
