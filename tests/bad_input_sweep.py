@@ -29,6 +29,24 @@ VALID = {
 }
 
 
+# What a function answers for a literal or variable argument that does not
+# decode: the atom it raises, or badarg.
+UNDECODABLE = dict.fromkeys(["value", "bound", "bind", "decide", "is_equal", "subst", "bcp", "mark",
+                             "intersect_marks", "intersect_var", "del_clause"], "literal")
+UNDECODABLE.update(dict.fromkeys(["is_variable", "is_bound", "isused", "isatom", "implication_clause",
+                                  "implication_level", "next_unbound", "bump", "variable_info"], "variable"))
+UNDECODABLE.update(dict.fromkeys(["literal_info", "queue_next", "add_symbol", "add_clause", "find_clause",
+                                  "get_clause", "get_clauses", "order_first", "order_last", "set_user_count"],
+                                 "badarg"))
+
+
+def decodes(value, variables):
+    """Whether a value is a literal of a solver with this many variables."""
+    if value is True or value is False:
+        return True
+    return isinstance(value, int) and 1 <= abs(value) <= variables
+
+
 def prepared_solver():
     """Variables, clauses in several sets, a symbol, a decision level with
     propagated bindings and marks: enough state for a refusal to disturb."""
@@ -96,17 +114,27 @@ def sweep(name, failures, counts):
                 args[position] = value
                 counts["inputs"] += 1
                 print(f"{name}/{arity} #{position} {type(value).__name__}", file=sys.stderr, flush=True)
+                # next_unbound/2 takes the integer 0 as "the cursor", get_clause None as "exclude nothing".
+                undecodable = (slot_kind in ("lit", "var") and not (name == "next_unbound" and value is 0)
+                               and not (name == "get_clause" and value is None)
+                               and not decodes(value, mirl_nif.info(s, "number_of_variables")))
                 try:
                     function(*args)
                 except TypeError as error:
                     text = str(error)
-                    if text not in REFUSALS:
+                    if undecodable and text != UNDECODABLE.get(name, text):
+                        failures.append(f"{name}/{arity} arg {position}={value!r:.60}: {text}, "
+                                        f"not {UNDECODABLE[name]}")
+                    elif text not in REFUSALS:
                         failures.append(f"{name}/{arity} arg {position}={value!r:.60}: TypeError({text})")
                     elif slot_kind == "handle" and value is not other and text != "badarg":
                         failures.append(f"{name}/{arity} with a non-handle {value!r:.60}: {text}, not badarg")
                 except BaseException as error:  # noqa: B902 - anything else is a fault
                     failures.append(f"{name}/{arity} arg {position}={value!r:.60}: "
                                     f"{type(error).__name__}({str(error):.80})")
+                else:
+                    if undecodable and name in UNDECODABLE:
+                        failures.append(f"{name}/{arity} arg {position}={value!r:.60} was accepted")
             try:
                 check_state(s)
                 visible_invariants(s)
