@@ -115,8 +115,9 @@ def sweep(name, failures, counts):
                 counts["inputs"] += 1
                 print(f"{name}/{arity} #{position} {type(value).__name__}", file=sys.stderr, flush=True)
                 # next_unbound/2 takes the integer 0 as "the cursor", get_clause None as "exclude nothing".
-                undecodable = (slot_kind in ("lit", "var") and not (name == "next_unbound" and type(value) is int and value == 0)
-                               and not (name == "get_clause" and value is None)
+                cursor = name == "next_unbound" and type(value) is int and value == 0
+                no_exclusion = name == "get_clause" and value is None
+                undecodable = (slot_kind in ("lit", "var") and not cursor and not no_exclusion
                                and not decodes(value, mirl_nif.info(s, "number_of_variables")))
                 try:
                     function(*args)
