@@ -590,8 +590,8 @@ ErlNifResourceType *enif_open_resource_type(ErlNifEnv *, const char *, const cha
 #ifdef Py_TPFLAGS_DISALLOW_INSTANTIATION
     type_flags |= Py_TPFLAGS_DISALLOW_INSTANTIATION;
 #endif
-    PyType_Spec spec = {name_copy, static_cast<int>(sizeof(ResourceObject)), 1, type_flags, slots};
-    auto *type = reinterpret_cast<PyTypeObject *>(PyType_FromSpec(&spec));
+    PyType_Spec type_spec = {name_copy, static_cast<int>(sizeof(ResourceObject)), 1, type_flags, slots};
+    auto *type = reinterpret_cast<PyTypeObject *>(PyType_FromSpec(&type_spec));
     if (type == nullptr) {
         PyMem_Free(record);
         PyMem_Free(name_copy);
