@@ -143,6 +143,9 @@ int visit(Pass &p, Literal *f, int depth) {
 next_literal:
     WatchSlot **link = &f->watches;
     while (WatchSlot *slot = *link) {
+        // The chain is a pointer chase through clause records: start loading
+        // the next record while this one is decided.
+        __builtin_prefetch(slot->link);
         Clause *const k = slot_clause(slot);
         const uint32_t flags = k->flags;
         if (flags & (clf_dead | clf_conflicting)) {
