@@ -1,0 +1,57 @@
+"""Memory: resident-size growth caused by loading a formula into the solver,
+per clause literal, for mirl and PySAT's MiniSat, each measured in a fresh
+subprocess (bench/solve_one.py --memory) on the largest instances and on a
+generated random 3-SAT formula of 10^6 clauses.  Median of 3 runs.
+"""
+
+import json
+import os
+import subprocess
+import sys
+
+import common
+
+INSTANCES = [("blocksworld", "bw_large.c.cnf"), ("industrial", "q_query_3_l37_lambda.cnf"),
+             ("bmc", "bmc-ibm-7.cnf"), ("industrial", "een-tip-uns-nusmv-t5.B.cnf"),
+             ("logistics", "logistics.d.cnf")]
+
+
+def generated(clauses):
+    path = os.path.join(common.RESULTS, "rand3-%d.cnf" % clauses)
+    if not os.path.exists(path):
+        os.makedirs(common.RESULTS, exist_ok=True)
+        variables = int(clauses / 4.26)
+        with open(path, "w") as stream:
+            stream.write("p cnf %d %d\n" % (variables, clauses))
+            for clause in common.random_3sat(variables, clauses, 11):
+                stream.write("%d %d %d 0\n" % tuple(clause))
+    return path
+
+
+def grown(solver, path):
+    worker = os.path.join(common.HERE, "solve_one.py")
+    out = subprocess.run([sys.executable, worker, solver, path, "--memory"], capture_output=True, text=True,
+                         check=True, env=common.child_env()).stdout
+    return json.loads(out.strip().splitlines()[-1])
+
+
+def main():
+    rows = []
+    paths = [os.path.join(common.BENCH, f, n) for f, n in INSTANCES] + [generated(1_000_000)]
+    for path in paths:
+        ours, theirs = [], []
+        for _ in range(3):
+            a = grown("mirl", path)
+            b = grown("minisat", path)
+            ours.append(a["grown"])
+            theirs.append(b["grown"])
+        literals = a["literals"]
+        mine, peer = common.median(ours) / literals, common.median(theirs) / literals
+        rows.append([os.path.basename(path)[:-4], a["clauses"], literals, mine, peer, mine / peer])
+        print("%-26s %8d clauses %9d literals  mirl %6.1f B/lit  minisat %6.1f B/lit  ratio %.2f" % tuple(rows[-1]))
+    common.save("memory", {"rows": rows})
+    return rows
+
+
+if __name__ == "__main__":
+    main()
