@@ -266,3 +266,9 @@ def test_python_dash_m_runs_the_command_line():
     assert done.returncode == 10, done.stderr
     assert done.stdout.startswith("s SATISFIABLE\nv ")
     assert satisfies(read_dimacs(path).clauses, model_of(done.stdout))
+    # "-" reads the formula from standard input.
+    done = subprocess.run(
+        [sys.executable, "-m", "mirl", "-q", "-"],
+        input=cnf_text(pigeonhole(3)), capture_output=True, text=True, env=env, cwd=ROOT,
+    )
+    assert (done.returncode, done.stdout) == (20, "s UNSATISFIABLE\n"), done.stderr

@@ -388,6 +388,11 @@ def test_a_policy_choosing_an_assigned_literal_is_an_error():
         solver.ensure_vars(2)
         with pytest.raises(ValueError):
             solver.solve()
+        # The solver is back at level 0 and usable without the policy.
+        solver.decision_policy = None
+        solver.add_clause([-2])
+        assert solver.solve() is True
+        assert solver.get_model() == [1, -2]
 
 
 def test_a_policy_choosing_an_unknown_variable_is_an_error():
