@@ -453,3 +453,15 @@ def test_unknown_settings_are_refused():
 
 def test_solver_error_is_a_runtime_error():
     assert issubclass(SolverError, RuntimeError)
+
+
+def test_the_custom_heuristic_example_solves_its_instance(capsys):
+    import os
+    import runpy
+
+    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    example = runpy.run_path(os.path.join(root, "examples", "custom_heuristic.py"))
+    example["main"](os.path.join(root, "examples", "uf50-01.cnf"))
+    out = capsys.readouterr().out
+    assert out.startswith("answer: SAT\n")
+    assert "model: " in out
