@@ -61,9 +61,12 @@ void mark_implied_literals(SolverState *s) {
     }
 }
 
-void clear_keep_marks(SolverState *s, const Clause *c) {
+// Only the global pass marks literals outside the clause: without it the
+// trail is not walked, so a local minimisation costs the clause's length.
+void clear_keep_marks(SolverState *s, const Clause *c, bool global) {
     uint8_t *marks = s->mark_table.data;
     for (uint32_t k = 0; k < c->length; k++) marks[c->lits[k]] &= static_cast<uint8_t>(~lit_keep);
+    if (!global) return;
     for (int32_t l = 1; l < s->level; l++) {
         const LevelRecord &rec = s->levels.data[l];
         for (int32_t k = 0; k < rec.count; k++) {
@@ -148,7 +151,7 @@ int64_t minimize_clause(SolverState *s, Clause *c, bool global) {
         if (e == nullptr || !implied(s, e, lit_neg(d))) kept[n++] = d;
     }
     s->learnt_buffer.count = n;
-    clear_keep_marks(s, c);
+    clear_keep_marks(s, c, global && s->level > 1);
 
     if (n == c->length) return n;
     uint32_t hash = clause_hash_codes(kept, n);
