@@ -56,8 +56,9 @@ def table(header, rows, formats):
     return "\n".join(lines)
 
 
-def report(command):
-    info = common.machine()
+def report():
+    run = common.load("run") or {"command": "?", "machine": common.machine()}
+    command, info = run["command"], run["machine"]
     overhead = common.load("overhead")
     propagation = common.load("propagation")
     memory = common.load("memory")
@@ -111,7 +112,7 @@ def report(command):
         out += ["## 3. End to end (goal: within 2x of MiniSat's total time, ahead of pycosat)", "",
                 "Each solver runs each instance once, in its own subprocess, with a limit of %g s; the time "
                 "covers loading the clauses into the solver and solving (file reading excluded). PAR-2 counts "
-                "an unsolved instance as twice the limit. Families: %s (first %s of each). Answers are checked "
+                "an unsolved instance as twice the limit. Families: %s (the first %s of each uf/uuf family, every structured instance). Answers are checked "
                 "to agree." % (e2e["limit"], ", ".join(e2e["families"]), e2e["per_family"] or "all"), "",
                 table(["solver", "solved", "total s (solved)", "PAR-2 s"],
                       [[k, s[k]["solved"], s[k]["total"], s[k]["par2"]] for k in ("mirl", "minisat", "cadical",
@@ -139,9 +140,10 @@ def report(command):
                 "per trail assignment. add_clause/find_clause: one clause of n literals, ns per literal. new/1: "
                 "an options map of n unknown keys (refused), ns per entry. Medians of 3 to 5 runs." %
                 scaling["budget"], "",
-                table(["n", "nbcp ns/assign", "search us/conflict", "search ns/assign", "conflicts",
-                       "add_clause ns/lit", "find_clause ns/lit", "new/1 ns/entry"], scaling["rows"],
-                      ["%d", "%.1f", "%.1f", "%.1f", "%d", "%.1f", "%.1f", "%.2f"]), ""]
+                table(["n", "nbcp ns/assign", "MiniSat ns/prop", "search us/conflict", "MiniSat us/conflict",
+                       "search ns/assign", "MiniSat ns/prop", "conflicts", "add_clause ns/lit", "find_clause ns/lit",
+                       "new/1 ns/entry"], scaling["rows"],
+                      ["%d", "%.1f", "%.1f", "%.1f", "%.1f", "%.1f", "%.1f", "%d", "%.1f", "%.1f", "%.2f"]), ""]
     notes = os.path.join(common.HERE, "notes.md")
     if os.path.exists(notes):
         with open(notes) as stream:
@@ -160,6 +162,7 @@ def main():
     parser.add_argument("--report-only", action="store_true")
     options = parser.parse_args()
     command = "python3 bench/run_all.py " + " ".join(sys.argv[1:])
+    started = common.machine()
     if not options.report_only:
         if not options.skip_build and "MIRL_BENCH_MODULE_DIR" not in os.environ:
             common.build_release()
@@ -168,8 +171,9 @@ def main():
             subprocess.run([sys.executable, os.path.join(common.HERE, script)], check=True, env=env)
         subprocess.run([sys.executable, os.path.join(common.HERE, "end_to_end.py"), "--limit", str(options.limit),
                         "--per-family", str(options.per_family)], check=True, env=env)
+        common.save("run", {"command": command.strip(), "machine": started})
     os.makedirs(os.path.dirname(DOC), exist_ok=True)
-    report(command.strip())
+    report()
 
 
 if __name__ == "__main__":
