@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstring>
 #include <ctime>
+#include <vector>
 
 #include "host/host.h"
 #include "host/term_format.h"
@@ -62,6 +63,22 @@ PyObject *missing_element() {
     if (!PyErr_Occurred()) PyErr_SetString(PyExc_SystemError, "null term given to a constructor");
     return nullptr;
 }
+
+// The elements of a variadic constructor gathered into an array, on the
+// stack for the short tuples and lists the library builds.
+class VarargTerms {
+  public:
+    VarargTerms(unsigned cnt, va_list ap) {
+        if (cnt > sizeof(local_) / sizeof(local_[0])) heap_.resize(cnt);
+        ERL_NIF_TERM *out = heap_.empty() ? local_ : heap_.data();
+        for (unsigned i = 0; i < cnt; i++) out[i] = va_arg(ap, ERL_NIF_TERM);
+    }
+    const ERL_NIF_TERM *data() const { return heap_.empty() ? local_ : heap_.data(); }
+
+  private:
+    ERL_NIF_TERM local_[16];
+    std::vector<ERL_NIF_TERM> heap_;
+};
 
 PyObject *tuple_from_array(ErlNifEnv *env, const ERL_NIF_TERM arr[], unsigned cnt) {
     for (unsigned i = 0; i < cnt; i++)
@@ -255,26 +272,11 @@ int enif_get_tuple(ErlNifEnv *, ERL_NIF_TERM term, int *arity, const ERL_NIF_TER
 }
 
 ERL_NIF_TERM enif_make_tuple(ErlNifEnv *env, unsigned cnt, ...) {
-    PyObject *tuple = PyTuple_New(cnt);
-    if (tuple == nullptr) return nullptr;
     va_list ap;
     va_start(ap, cnt);
-    bool complete = true;
-    for (unsigned i = 0; i < cnt; i++) {
-        PyObject *item = va_arg(ap, ERL_NIF_TERM);
-        if (item == nullptr) {
-            complete = false;
-            break;
-        }
-        Py_INCREF(item);
-        PyTuple_SET_ITEM(tuple, i, item);
-    }
+    mirl::host::VarargTerms items(cnt, ap);
     va_end(ap);
-    if (!complete) {
-        Py_DECREF(tuple);
-        return mirl::host::missing_element();
-    }
-    return env_keep(env, tuple);
+    return mirl::host::tuple_from_array(env, items.data(), cnt);
 }
 
 ERL_NIF_TERM enif_make_tuple_from_array(ErlNifEnv *env, const ERL_NIF_TERM arr[], unsigned cnt) {
@@ -309,26 +311,11 @@ int enif_get_list_items(ErlNifEnv *, ERL_NIF_TERM term, const ERL_NIF_TERM **ite
 }
 
 ERL_NIF_TERM enif_make_list(ErlNifEnv *env, unsigned cnt, ...) {
-    PyObject *list = PyList_New(cnt);
-    if (list == nullptr) return nullptr;
     va_list ap;
     va_start(ap, cnt);
-    bool complete = true;
-    for (unsigned i = 0; i < cnt; i++) {
-        PyObject *item = va_arg(ap, ERL_NIF_TERM);
-        if (item == nullptr) {
-            complete = false;
-            break;
-        }
-        Py_INCREF(item);
-        PyList_SET_ITEM(list, i, item);
-    }
+    mirl::host::VarargTerms items(cnt, ap);
     va_end(ap);
-    if (!complete) {
-        Py_DECREF(list);
-        return mirl::host::missing_element();
-    }
-    return env_keep(env, list);
+    return mirl::host::list_from_array(env, items.data(), cnt, false);
 }
 
 ERL_NIF_TERM enif_make_list_from_array(ErlNifEnv *env, const ERL_NIF_TERM arr[], unsigned cnt) {
