@@ -3,18 +3,12 @@ search, the read-and-reset extremes, and the memory figure."""
 import pytest
 
 import mirl_nif as m
+from call_signatures import INFO_KEYS
 
 RECURSIVE = 52  # the atom `recursive` as a term: its atom table index
 
-KEYS = [
-    "bcp_counter", "level", "conflict_counter", "max_conflicting", "number_of_conflicting_clauses",
-    "number_of_variables", "number_of_clauses", "number_of_dead_clauses", "number_of_learnt_clauses",
-    "number_of_bound_variables", "number_of_subst_variables", "number_of_unbound_variables",
-    "clause_n_counter", "clause_2_counter", "clause_3_counter", "clause_d_counter", "size", "qtype",
-    "max_level", "min_level", "max_bound", "literal_size", "literal_integer", "value_packing", "xref",
-    "vsids", "hash", "init_phase", "use_phase", "all_used", "version", "seed", "memory_literal_size",
-    "memory_variable_size", "memory_clause_size", "memory_symbol_size", "memory_size",
-]  # fmt: skip
+# The 37 keys of info/2, in the order the library tests them.
+KEYS = INFO_KEYS
 
 NO_LEVEL = 2147483647
 NEW_SOLVER_MEMORY = 5688 + 136 + 24 * 8
