@@ -47,7 +47,8 @@ def child_env():
 def build_release():
     """Configure and build the extension with the flags a pip install uses (-O3)."""
     subprocess.run(
-        ["cmake", "-S", REPO, "-B", BUILD, "-DCMAKE_BUILD_TYPE=Release", "-DMIRL_BUILD_TESTS=OFF"],
+        ["cmake", "-S", REPO, "-B", BUILD, "-DCMAKE_BUILD_TYPE=Release", "-DMIRL_BUILD_TESTS=OFF",
+         "-DPython_EXECUTABLE=" + sys.executable],
         check=True,
         stdout=subprocess.DEVNULL,
     )

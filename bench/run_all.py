@@ -1,7 +1,7 @@
 """Run every benchmark and rewrite docs/benchmarks.md and docs/cactus.png.
 
-    pip install .[bench]        # python-sat, pycosat, matplotlib
-    python3 bench/run_all.py [--limit SECONDS] [--per-family N] [--skip-build] [--report-only]
+    bash tools/setup.sh --bench         # python-sat, pycosat, matplotlib in .venv
+    .venv/bin/python bench/run_all.py [--limit SECONDS] [--per-family N] [--skip-build] [--report-only]
 
 Builds the extension in build/bench-release with the release flags (or uses
 MIRL_BENCH_MODULE_DIR), then runs overhead.py, propagation.py, memory.py,
@@ -161,7 +161,7 @@ def main():
     parser.add_argument("--skip-build", action="store_true")
     parser.add_argument("--report-only", action="store_true")
     options = parser.parse_args()
-    command = "python3 bench/run_all.py " + " ".join(sys.argv[1:])
+    command = ".venv/bin/python bench/run_all.py " + " ".join(sys.argv[1:])
     started = common.machine()
     if not options.report_only:
         if not options.skip_build and "MIRL_BENCH_MODULE_DIR" not in os.environ:

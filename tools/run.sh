@@ -6,6 +6,6 @@ cd "$(dirname "$0")/.."
 bash tools/setup.sh
 if [ $# -eq 0 ]; then set -- examples/uf50-01.cnf; fi
 status=0
-python3 -m mirl "$@" || status=$?
+.venv/bin/python -m mirl "$@" || status=$?
 # 10 = satisfiable, 20 = unsatisfiable: both are answers.
 [ "$status" = 10 ] || [ "$status" = 20 ] || exit "$status"
