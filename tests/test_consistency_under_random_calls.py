@@ -224,7 +224,7 @@ class SolverCalls(RuleBasedStateMachine):
         checked_call(mirl_nif.config, s, "xref", True)
         self.remember("add_clause", checked_call(mirl_nif.add_clause, s, [a * data.draw(st.sampled_from([1, -1])),
                                                                          b, c, d]))
-        passive = checked_call(mirl_nif.add_clause, s, [b, -c, d], 3)
+        passive = checked_call(mirl_nif.add_clause, s, [b, c * data.draw(st.sampled_from([1, -1])), d], 3)
         checked_call(mirl_nif.subst, s, a, b)
         checked_call(mirl_nif.subst, s, a, c)
         if isinstance(passive, tuple):
