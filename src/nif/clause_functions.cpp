@@ -298,9 +298,9 @@ MIRL_NIF(del_clause) {
 // move_clause/3: activates a clause of set 3 (alpha) in set 1 (gamma),
 // first rewriting the literals that substitution eliminated since it was
 // stored (a clause that their representatives satisfy arrives dead). A
-// one-literal clause becomes a level-0 fact (true) unless its
-// literal is false, in which case it is kept as a watched one-literal clause
-// like any falsified clause. Else {Attached, NewId}. Raises memory_limit when the
+// one-literal clause becomes a level-0 fact (true) unless its literal is
+// false, in which case it is kept as a watched one-literal clause like any
+// falsified clause. Else {Attached, NewId}. Raises memory_limit when the
 // clause cannot be registered (it then stays where it was).
 MIRL_NIF(move_clause) {
     SolverState *s = get_solver(env, argc, argv);
