@@ -211,6 +211,48 @@ class SolverCalls(RuleBasedStateMachine):
             self.remember("move_clause", checked_call(mirl_nif.move_clause, s, learnt, 1))
 
     @rule(data=st.data())
+    def substitute_twice(self, data):
+        """subst(a, b) then subst(a, c) at level 0: a clause holding all three
+        keeps a constant in two places ([a, false, false, d], or
+        [-a, true, true]); a passive clause over b and c waits in set 3 across
+        both and is then activated."""
+        s = self.s
+        first, _ = checked_call(mirl_nif.add_variables, s, 4)
+        a, b, c, d = (first + k for k in range(4))
+        b, c = (x * data.draw(st.sampled_from([1, -1])) for x in (b, c))
+        checked_call(mirl_nif.pop, s, 0)
+        checked_call(mirl_nif.config, s, "xref", True)
+        self.remember("add_clause", checked_call(mirl_nif.add_clause, s, [a * data.draw(st.sampled_from([1, -1])),
+                                                                         b, c, d]))
+        passive = checked_call(mirl_nif.add_clause, s, [b, c * data.draw(st.sampled_from([1, -1])), d], 3)
+        checked_call(mirl_nif.subst, s, a, b)
+        checked_call(mirl_nif.subst, s, a, c)
+        if isinstance(passive, tuple):
+            activate = data.draw(st.sampled_from([mirl_nif.move_clause, mirl_nif.clean_clause]))
+            self.remember("move_clause", checked_call(activate, s, passive[1], *([1] if activate is mirl_nif.move_clause
+                                                                                   else [])))
+
+    @rule()
+    def lower_the_conflict_limit(self):
+        """Two conflicts in one pass, then a limit of one: both stay readable
+        until the next pass begins."""
+        s = self.s
+        checked_call(mirl_nif.config, s, "max_conflicting", 0)
+        first, _ = checked_call(mirl_nif.add_variables, s, 3)
+        x, y, z = first, first + 1, first + 2
+        checked_call(mirl_nif.add_clause, s, [-x, -y])
+        checked_call(mirl_nif.add_clause, s, [-x, -z])
+        checked_call(mirl_nif.push, s)
+        for lit in (y, z, x):
+            checked_call(mirl_nif.bind, s, lit)
+        if checked_call(mirl_nif.bcp, s) is False:
+            conflicts = mirl_nif.info(s, "number_of_conflicting_clauses")
+            checked_call(mirl_nif.config, s, "max_conflicting", 1)
+            learnt = checked_call(mirl_nif.conflict, s, mirl_nif.level(s), "none", conflicts - 1)
+            self.remember("conflict", learnt)
+        checked_call(mirl_nif.pop, s, max(0, mirl_nif.level(s) - 1))
+
+    @rule(data=st.data())
     def backtrack(self, data):
         if data.draw(st.booleans()):
             checked_call(mirl_nif.undo, self.s)

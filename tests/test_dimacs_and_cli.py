@@ -2,6 +2,7 @@
 the command line's answers, output format and exit codes."""
 
 import bz2
+import ctypes
 import gzip
 import io
 import lzma
@@ -13,7 +14,7 @@ import pytest
 
 from cnf_tools import bench_files, pigeonhole, random_ksat, satisfies
 
-from mirl import DimacsError, parse_dimacs, read_dimacs, write_dimacs
+from mirl import DimacsError, Solver, cli, parse_dimacs, read_dimacs, write_dimacs
 from mirl.cli import format_model, main
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
@@ -207,6 +208,9 @@ def test_header_variables_without_clauses_all_appear_in_the_model(tmp_path, caps
         ("p cnf 2 1\n1 3 0\n", ":2: literal 3 exceeds"),
         ("1 2 0\n", ":1: clause before"),
         ("p cnf 2 1\n1 2\n", ":2: the clause starting on line 2"),
+        # Headers the kernel cannot hold: beyond its variable limit, beyond 64 bits.
+        ("p cnf 2147483647 1\n1 0\n", ":1: the header declares 2147483647 variables"),
+        ("c big\np cnf 99999999999999999999 0\n", ":2: the header declares 99999999999999999999 variables"),
     ],
 )
 def test_malformed_files_get_one_error_line_and_exit_1(tmp_path, capsys, text, fragment):
@@ -216,6 +220,27 @@ def test_malformed_files_get_one_error_line_and_exit_1(tmp_path, capsys, text, f
     assert err.count("\n") == 1 and err.startswith("mirl: error: ")
     assert fragment in err
     assert not any(line.startswith("s ") for line in out.splitlines())
+
+
+def test_the_kernels_own_lines_never_reach_the_answer_stream(tmp_path, capfd, monkeypatch):
+    """The kernel prints a few diagnostics on its standard output, through C
+    stdio, at any moment of a search: they go to standard error, and standard
+    output holds only s, v and c lines."""
+    libc = ctypes.CDLL(None)
+
+    class Printing(Solver):
+        def solve(self, *args, **kwargs):
+            os.write(1, b"set top = 3\r\n")
+            libc.printf(b"clause 0:0 select=0\r\n")  # left in the C buffer
+            return super().solve(*args, **kwargs)
+
+    monkeypatch.setattr(cli, "Solver", Printing)
+    path = write(tmp_path, cnf_text([[1, 2], [-1]]))
+    assert main([path]) == 10
+    out, err = capfd.readouterr()
+    assert all(line[:2] in ("s ", "v ", "c ") for line in out.splitlines()), out
+    assert "s SATISFIABLE\nv -1 2 0\n" in out
+    assert "set top = 3" in err and "clause 0:0" in err
 
 
 def test_a_missing_file_gets_one_error_line_and_exit_1(tmp_path, capsys):

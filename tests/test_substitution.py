@@ -192,6 +192,55 @@ def test_a_clause_left_with_one_free_literal_implies_it():
     assert m.implication_clause(s, 1) == c
 
 
+def test_a_passive_clause_works_on_the_representatives_once_activated():
+    """Set 3 has no occurrence lists, so the rewrite misses its clauses (and
+    the learnt ones kept there); moving or cleaning one brings it up to date,
+    the way the rewrite would have, before it is watched."""
+    def learnt_clause(s):
+        # Deciding 2 then 3 breaks [-2, -3, 4] and [-2, -3, -4]: learnt [-3, -2].
+        add(s, [-2, -3, 4])
+        add(s, [-2, -3, -4])
+        for lit in (2, 3):
+            m.push(s)
+            m.bind(s, lit)
+            m.bcp(s)
+        ref = m.conflict(s, 2, "none", 0)
+        m.pop(s, 0)
+        return ref
+
+    for activate in ("move", "clean"):
+        for stored, activated in (([2, 3, 4], [1, 3, 4]), ([2, 1, 3], [False, 1, 3]), ([2, -1, 3], [True, -1, 3]),
+                                  ("learnt", [-3, -1])):
+            s = solver(4)
+            ref = learnt_clause(s) if stored == "learnt" else add(s, stored, 3)
+            assert m.subst(s, 1, 2) is True
+            if activate == "move":
+                ref = m.move_clause(s, ref, 1)[1]
+                assert raw(s, ref) == activated
+            else:
+                m.clean_clause(s, ref)
+                if activated[0] is True:  # satisfied: deleted
+                    assert m.clauseset_first(s, 3) is False
+                else:  # the constants dropped
+                    assert raw(s, ref) == [lit for lit in activated if lit is not False]
+            m.push(s)
+            m.bind(s, 3)  # satisfies every version
+            assert m.bcp(s) is True
+            m.pop(s, 0)
+            if stored == [2, 3, 4]:
+                m.push(s)
+                m.bind(s, -3)
+                m.bind(s, -4)
+                assert m.bcp(s) is True and m.value(s, 1) is True
+                m.pop(s, 0)
+                m.push(s)
+                for lit in (-1, -3, -4):
+                    m.bind(s, lit)
+                assert m.bcp(s) is False
+            if activated[0] is True and activate == "move":
+                assert m.clause_info(s, ref, "status") == DEAD
+
+
 def test_a_contradiction_uncovered_by_the_rewrite_surfaces_as_a_conflict():
     # (1 or 2) and (-1 or -2) cannot hold with 1 equal to 2.
     s = solver(3)
@@ -242,13 +291,26 @@ def random_formula(rng, n, clauses, pairs):
     return formula, equivalences
 
 
-def solve(formula, n, equivalences=()):
+def solve(formula, n, equivalences=(), passive=()):
+    """With `passive`, those clauses wait in set 3 across the substitutions
+    and are then activated, by move_clause and clean_clause in turn."""
     s = solver(n)
-    for lits in formula:
-        if m.add_clause(s, lits) is False:
+    waiting = []
+    for k, lits in enumerate(formula):
+        result = m.add_clause(s, lits, 3 if k in passive else 0)
+        if result is False:
             return False, None
+        if k in passive and isinstance(result, tuple):
+            waiting.append(result[1])
     for a, b in equivalences:
         if m.subst(s, a, b) is False:
+            return False, None
+    for k, ref in enumerate(waiting):
+        try:
+            result = m.move_clause(s, ref, 1) if k % 2 == 0 else m.clean_clause(s, ref)
+        except TypeError:  # cleaned to the empty clause
+            return False, None
+        if isinstance(result, tuple) and result[0] is False:
             return False, None
     if not dpll(s, n):
         return False, None
@@ -264,9 +326,12 @@ def test_substitution_keeps_a_search_correct(seed):
         expected = peer.solve()
     plain, plain_model = solve(formula, n)
     substituted, model = solve(formula, n, equivalences)
+    passive = set(rng.sample(range(len(formula)), len(formula) // 3))
+    activated, activated_model = solve(formula, n, equivalences, passive)
     assert plain == expected
     assert substituted == expected
+    assert activated == expected
     if expected:
-        for found in (plain_model, model):
+        for found in (plain_model, model, activated_model):
             chosen = set(found)
             assert all(any(lit in chosen for lit in clause) for clause in formula)

@@ -159,6 +159,26 @@ def test_keys_that_are_neither_bytes_nor_encodable_are_refused(key):
     assert mirl_nif.find_symbol(s, "fine") == 1
 
 
+def test_iolists_sharing_sublists_are_paid_for_every_visit():
+    """[k, k] nested n times has 2**n leaves; past the encoding's size cap
+    the key is refused before the walk goes further (depth 40 would never
+    end, even with empty leaves that hold no bytes), below it the key is its
+    flattened bytes."""
+    s = solver_with(1)
+
+    def doubled(leaf, times):
+        key = leaf
+        for _ in range(times):
+            key = [key, key]
+        return key
+
+    mirl_nif.add_symbol(s, 1, doubled("ab", 10))
+    assert mirl_nif.find_symbol(s, "ab" * 1024) == 1
+    with pytest.raises(TypeError, match="^badarg$"):
+        mirl_nif.find_symbol(s, doubled([], 40))
+    assert walk(s) == [bytearray(b"ab" * 1024)]
+
+
 # ---- literals ---------------------------------------------------------------------
 
 

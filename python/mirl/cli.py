@@ -2,11 +2,16 @@
 DIMACS file with the reference solver and answers in the SAT competition
 format: ``s SATISFIABLE`` with ``v`` lines and exit code 10,
 ``s UNSATISFIABLE`` and 20, ``s UNKNOWN`` and 0.  A model is checked against
-every clause of the file before it is printed; unreadable input is one error
-line and exit code 1.
+every clause of the file before it is printed; unreadable input (a header
+the kernel cannot hold included) is one error line and exit code 1.
+Standard output carries only s, v and c lines: whatever the kernel prints
+while it works goes to standard error.
 """
 
 import argparse
+import contextlib
+import ctypes
+import os
 import signal
 import sys
 import threading
@@ -128,103 +133,189 @@ def _falsified(clauses, model):
     return None
 
 
-def main(argv=None):
-    options = _arguments(argv)
-    out = sys.stdout
-    quiet = options.quiet
+def _commenter(out, quiet):
+    """The function that writes a ``c`` line to the answer stream (none when
+    quiet)."""
 
     def comment(text):
         if not quiet:
             out.write("c " + text + "\n")
 
-    start = time.perf_counter()
-    comment("mirl %s reference solver" % __version__)
+    return comment
+
+
+def _error(text):
+    sys.stderr.write("mirl: error: %s\n" % text)
+    return EXIT_ERROR
+
+
+def _read(options, comment, start):
+    """The parsed formula, or None after the error line."""
     try:
         cnf = read_dimacs(options.file)
     except DimacsError as error:
-        sys.stderr.write("mirl: error: %s\n" % error)
-        return EXIT_ERROR
+        _error(error)
+        return None
     except OSError as error:
-        sys.stderr.write("mirl: error: cannot read %s: %s\n" % (options.file, error.strerror or error))
-        return EXIT_ERROR
+        _error("cannot read %s: %s" % (options.file, error.strerror or error))
+        return None
     for line, text in cnf.warnings:
         comment("warning: " + text)
     comment("%d variables, %d clauses, parsed in %.2f s" % (cnf.nvars, len(cnf.clauses), time.perf_counter() - start))
+    return cnf
 
-    proof = None
-    if options.proof:
-        try:
-            proof = DratWriter(options.proof, binary=options.binary_proof)
-        except OSError as error:
-            sys.stderr.write("mirl: error: cannot write %s: %s\n" % (options.proof, error.strerror or error))
-            return EXIT_ERROR
 
-    progress = None if quiet else ProgressTable(sys.stderr, options.report_interval, start)
+def _flush_c_stdout():
+    """Writes out what the kernel left in the C library's stdout buffer."""
+    try:
+        ctypes.CDLL(None).fflush(None)
+    except (OSError, AttributeError):
+        pass
+
+
+@contextlib.contextmanager
+def _kernel_output_to_stderr(out):
+    """While the kernel works, descriptor 1 is standard error: the lines the
+    kernel prints on its standard output (order-list and clause diagnostics)
+    never reach the answer stream, which gets its descriptor back after."""
+    out.flush()
+    try:
+        sys.__stdout__.flush()
+    except (AttributeError, OSError, ValueError):
+        pass
+    _flush_c_stdout()
+    try:
+        saved = os.dup(1)
+    except OSError:  # no standard output to guard
+        yield
+        return
+    try:
+        os.dup2(2, 1)
+    except OSError:
+        os.close(saved)
+        yield
+        return
+    try:
+        yield
+    finally:
+        _flush_c_stdout()
+        os.dup2(saved, 1)
+        os.close(saved)
+
+
+def _load(cnf, options, proof, progress):
+    """A solver holding the formula. A header whose variable count the kernel
+    cannot hold is malformed input, reported on the header's line."""
     solver = Solver(
         restarts=None if options.restarts == "none" else options.restarts,
         seed=options.seed,
         proof=proof,
         progress=progress,
     )
+    try:
+        solver.ensure_vars(cnf.nvars)
+    except (TypeError, ValueError, OverflowError, MemoryError):
+        raise DimacsError(
+            "the header declares %d variables, more than the solver can hold" % cnf.nvars, cnf.header_line,
+            options.file,
+        ) from None
+    solver.append_formula(cnf.clauses)
+    return solver
+
+
+@contextlib.contextmanager
+def _limits_and_signals(solver, options, start):
+    """The conflict and time limits, and Ctrl-C or TERM stopping the search
+    cleanly ("s UNKNOWN"); the timer and the previous handlers are restored
+    on the way out."""
+    if options.conflict_limit is not None:
+        solver.conf_budget(options.conflict_limit)
     timer = None
     previous_handlers = {}
     try:
-        solver.ensure_vars(cnf.nvars)
-        solver.append_formula(cnf.clauses)
-        if options.conflict_limit is not None:
-            solver.conf_budget(options.conflict_limit)
         if options.time_limit is not None:
             timer = threading.Timer(max(0.0, options.time_limit - (time.perf_counter() - start)), solver.interrupt)
             timer.daemon = True
             timer.start()
         if threading.current_thread() is threading.main_thread():
-            # A first Ctrl-C (or a TERM) stops the search cleanly: "s UNKNOWN".
             for signum in (signal.SIGINT, signal.SIGTERM):
                 previous_handlers[signum] = signal.signal(signum, lambda *_: solver.interrupt())
-        result = solver.solve()
+        yield
     finally:
         if timer is not None:
             timer.cancel()
         for signum, handler in previous_handlers.items():
             signal.signal(signum, handler)
-        if proof is not None:
-            proof.close()
 
-    if progress is not None and progress.lines:
-        progress.line(solver)
-    if not quiet:
-        stats = solver.stats
-        elapsed = time.perf_counter() - start
-        comment("conflicts %d, restarts %d, learnt %d (units %d), deleted %d" % (
-            stats["conflicts"], stats["restarts"], stats["learnt_clauses"], stats["learnt_units"],
-            stats["deleted_clauses"]))
-        comment("decisions %d, propagation passes %d, clause visits %d" % (
-            stats["decisions"], stats["propagation_passes"], stats["propagations"]))
-        comment("solve time %.3f s, total time %.3f s" % (solver.time(), elapsed))
-        if proof is not None:
-            comment("proof: %d lemmas, %d deletions written to %s" % (proof.lemmas, proof.deletions, options.proof))
 
+def _summary(comment, solver, stats, proof, options, start):
+    comment("conflicts %d, restarts %d, learnt %d (units %d), deleted %d" % (
+        stats["conflicts"], stats["restarts"], stats["learnt_clauses"], stats["learnt_units"],
+        stats["deleted_clauses"]))
+    comment("decisions %d, propagation passes %d, clause visits %d" % (
+        stats["decisions"], stats["propagation_passes"], stats["propagations"]))
+    comment("solve time %.3f s, total time %.3f s" % (solver.time(), time.perf_counter() - start))
+    if proof is not None:
+        comment("proof: %d lemmas, %d deletions written to %s" % (proof.lemmas, proof.deletions, options.proof))
+
+
+def _answer(out, comment, result, model, cnf, options):
+    """The s (and v) lines; the exit code."""
     if result is True:
-        model = solver.get_model()
         bad = _falsified(cnf.clauses, model)
         if bad is not None:
-            sys.stderr.write(
-                "mirl: error: internal error, the model falsifies the clause ending on line %d\n" % cnf.lines[bad]
-            )
-            return EXIT_ERROR
+            return _error("internal error, the model falsifies the clause ending on line %d" % cnf.lines[bad])
         comment("model checked against all %d clauses" % len(cnf.clauses))
         out.write("s SATISFIABLE\n")
         if not options.no_model:
             out.write("\n".join(format_model(model)) + "\n")
-        out.flush()
-        return EXIT_SAT
-    if result is False:
+        code = EXIT_SAT
+    elif result is False:
         out.write("s UNSATISFIABLE\n")
-        out.flush()
-        return EXIT_UNSAT
-    out.write("s UNKNOWN\n")
+        code = EXIT_UNSAT
+    else:
+        out.write("s UNKNOWN\n")
+        code = EXIT_UNKNOWN
     out.flush()
-    return EXIT_UNKNOWN
+    return code
+
+
+def main(argv=None):
+    options = _arguments(argv)
+    out = sys.stdout
+    comment = _commenter(out, options.quiet)
+    start = time.perf_counter()
+    comment("mirl %s reference solver" % __version__)
+    cnf = _read(options, comment, start)
+    if cnf is None:
+        return EXIT_ERROR
+
+    proof = None
+    if options.proof:
+        try:
+            proof = DratWriter(options.proof, binary=options.binary_proof)
+        except OSError as error:
+            return _error("cannot write %s: %s" % (options.proof, error.strerror or error))
+
+    progress = None if options.quiet else ProgressTable(sys.stderr, options.report_interval, start)
+    with _kernel_output_to_stderr(out):
+        try:
+            solver = _load(cnf, options, proof, progress)
+            with _limits_and_signals(solver, options, start):
+                result = solver.solve()
+            model = solver.get_model() if result is True else None
+            if progress is not None and progress.lines:
+                progress.line(solver)
+            stats = solver.stats
+        except DimacsError as error:
+            return _error(error)
+        finally:
+            if proof is not None:
+                proof.close()
+
+    if not options.quiet:
+        _summary(comment, solver, stats, proof, options, start)
+    return _answer(out, comment, result, model, cnf, options)
 
 
 if __name__ == "__main__":

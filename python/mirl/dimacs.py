@@ -37,16 +37,17 @@ class DimacsError(ValueError):
 class Cnf:
     """A parsed formula: ``nvars`` from the header, ``clauses`` as lists of
     non-zero ints, ``warnings`` as (line, text) pairs, ``lines[i]`` the line on
-    which clause i ends."""
+    which clause i ends, ``header_line`` the line of the header."""
 
-    __slots__ = ("nvars", "clauses", "declared_clauses", "warnings", "lines")
+    __slots__ = ("nvars", "clauses", "declared_clauses", "warnings", "lines", "header_line")
 
-    def __init__(self, nvars=0, clauses=None, declared_clauses=None, warnings=None, lines=None):
+    def __init__(self, nvars=0, clauses=None, declared_clauses=None, warnings=None, lines=None, header_line=None):
         self.nvars = nvars
         self.clauses = clauses if clauses is not None else []
         self.declared_clauses = declared_clauses if declared_clauses is not None else len(self.clauses)
         self.warnings = warnings if warnings is not None else []
         self.lines = lines if lines is not None else []
+        self.header_line = header_line
 
     def __repr__(self):
         return "Cnf(nvars=%d, clauses=%d)" % (self.nvars, len(self.clauses))
@@ -99,6 +100,7 @@ def parse_dimacs(lines, source=None):
     if isinstance(lines, str):
         lines = lines.splitlines()
     nvars = None
+    header_line = None
     declared = 0
     clauses = []
     ends = []
@@ -126,6 +128,7 @@ def parse_dimacs(lines, source=None):
                 raise DimacsError("malformed header, expected 'p cnf VARIABLES CLAUSES'", number, source) from None
             if nvars < 0 or declared < 0:
                 raise DimacsError("negative count in the header", number, source)
+            header_line = number
             continue
         if head == "%":
             break
@@ -163,7 +166,7 @@ def parse_dimacs(lines, source=None):
         raise DimacsError("missing 'p cnf' header", number or None, source)
     if len(clauses) != declared:
         warnings.append((None, "header declares %d clauses but %d were read" % (declared, len(clauses))))
-    return Cnf(nvars, clauses, declared, warnings, ends)
+    return Cnf(nvars, clauses, declared, warnings, ends, header_line)
 
 
 def write_dimacs(stream, clauses, nvars=None):

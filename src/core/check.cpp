@@ -278,10 +278,19 @@ bool check_clause_sets(const SolverState *s, ClauseSetOf &live, Report &r) {
                 return r.fail("clause %u of length %u has size class %u", c->id, c->length, clause_size_class(c));
             if (c->flags & (clf_conflicting | clf_touched))
                 return r.fail("clause %u keeps a flag of a finished propagation pass", c->id);
+            // A clause at work (outside set 3, or watched) holds only
+            // representatives: it must never imply a substituted variable.
+            const bool at_work = set != 3 || c->watch[0].position >= 0;
             for (uint32_t k = 0; k < c->length; k++) {
-                if (c->lits[k] >= literal_count(s)) return r.fail("clause %u holds code %u", c->id, c->lits[k]);
+                const uint32_t code = c->lits[k];
+                if (code >= literal_count(s)) return r.fail("clause %u holds code %u", c->id, code);
+                if (at_work && code > lit_false && lit_value(s, code) == val_substituted)
+                    return r.fail("clause %u at work holds code %u of a substituted variable", c->id, code);
+                // Each substitution that drops a literal leaves a constant in
+                // its place, so the constants may repeat; literals may not.
+                if (code <= lit_false) continue;
                 for (uint32_t j = 0; j < k; j++)
-                    if (c->lits[j] == c->lits[k]) return r.fail("clause %u holds code %u twice", c->id, c->lits[k]);
+                    if (c->lits[j] == code) return r.fail("clause %u holds code %u twice", c->id, code);
             }
             // A substitution that satisfies a clause puts the constant true
             // in the place of the eliminated literal and only takes that
@@ -295,7 +304,11 @@ bool check_clause_sets(const SolverState *s, ClauseSetOf &live, Report &r) {
     }
     if (s->touched_clauses.count != 0) return r.fail("%llu touched clauses left after the pass",
                                                      ull(s->touched_clauses.count));
-    if (s->conflicting_count < 0 || s->conflicting_count > s->max_conflicting || s->max_conflicting > conflict_slots)
+    // The conflicts of the last pass stay readable until the next pass
+    // starts, whatever the limit was lowered to meanwhile: the count is
+    // bounded by the slots, and the limit only governs passes to come.
+    if (s->conflicting_count < 0 || s->conflicting_count > conflict_slots || s->max_conflicting < 1 ||
+        s->max_conflicting > conflict_slots)
         return r.fail("conflict count %d, limit %d", s->conflicting_count, s->max_conflicting);
     return true;
 }

@@ -9,6 +9,7 @@
 
 #include "core/clauses.h"
 #include "core/propagate.h"
+#include "core/variables.h"
 
 namespace mirl {
 
@@ -186,6 +187,31 @@ void eliminate(SolverState *s, uint32_t a, uint32_t b) {
 }
 
 }  // namespace
+
+bool subst_resolve_clause(SolverState *s, Clause *c) {
+    if (s->subst_count == 0) return false;
+    bool changed = false;
+    for (uint32_t k = 0; k < c->length; k++) {
+        const uint32_t b = c->lits[k];
+        if (b <= lit_false || lit_value(s, b) != val_substituted) continue;
+        const uint32_t a = resolve_code(s, b);
+        const uint32_t old_hash = c->hash;
+        if (literal_position(c, a) >= 0) {
+            c->lits[k] = lit_false;
+            c->hash = old_hash - (variable_term(b) + 1);
+        } else if (literal_position(c, lit_neg(a)) >= 0) {
+            c->lits[k] = lit_true;
+            c->hash = old_hash - (variable_term(b) + 1);
+            mark_dead(s, c);
+        } else {
+            c->lits[k] = a;
+            c->hash = old_hash + (variable_term(a) - variable_term(b));
+        }
+        rehash(s, c, old_hash);
+        changed = true;
+    }
+    return changed;
+}
 
 int subst_literals(SolverState *s, uint32_t a, uint32_t b) {
     if (a == b) return subst_holds;

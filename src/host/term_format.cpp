@@ -27,10 +27,6 @@ enum Tag : unsigned char {
     tag_map = 116,
 };
 
-// Encodings larger than this are refused: it bounds the work a value with
-// shared sub-terms (a list holding itself twice, nested) can cause.
-constexpr Py_ssize_t max_encoded_size = Py_ssize_t{1} << 28;
-
 // An int split into sign and magnitude. Magnitudes of up to 64 bits are held
 // directly; larger ones as an exact int `big` (owned) read through its
 // to_bytes method, since the interpreter's byte-array conversions are not

@@ -7,6 +7,13 @@
 
 namespace mirl::host {
 
+// The most work a key argument may cause: an encoding larger than this many
+// bytes is refused, and an iolist is refused once its walk has visited this
+// many elements and bytes together. Both bound values whose sub-lists are
+// shared (a list holding another twice, nested), whose size grows
+// exponentially with their depth.
+constexpr Py_ssize_t max_encoded_size = Py_ssize_t{1} << 28;
+
 // Bytes the encoding of `term` takes (without the version byte), or -1 when
 // the term cannot be encoded or nests deeper than max_nesting.
 Py_ssize_t term_size(PyObject *term);

@@ -106,30 +106,43 @@ PyObject *list_from_array(ErlNifEnv *env, const ERL_NIF_TERM arr[], unsigned cnt
     return env_keep(env, list);
 }
 
-// Size of an iolist, or -1 when it is none or nests deeper than max_nesting.
-Py_ssize_t iolist_size(PyObject *term, int depth) {
-    if (PyByteArray_Check(term)) return PyByteArray_GET_SIZE(term);
-    if (PyUnicode_Check(term)) {
-        Py_ssize_t length;
+// Size of an iolist, or -1 when it is none, nests deeper than max_nesting,
+// or costs more than the budget. Every part visited is charged what its
+// external encoding would take (a list 6 bytes, or 1 when empty; a byte 2; a
+// string or byte array its bytes and header), so the walk is held to the
+// same cap as an encoded key, shared sub-lists are paid for at every visit,
+// and the walk stops as soon as the budget is spent.
+Py_ssize_t iolist_size(PyObject *term, int depth, Py_ssize_t *budget) {
+    Py_ssize_t length = -1;
+    if (PyByteArray_Check(term)) {
+        length = PyByteArray_GET_SIZE(term);
+    } else if (PyUnicode_Check(term)) {
         if (PyUnicode_AsUTF8AndSize(term, &length) == nullptr) {
             PyErr_Clear();
             return -1;
         }
+    }
+    if (length >= 0) {
+        const Py_ssize_t header = PyUnicode_Check(term) ? 3 : 5;
+        if (length > *budget - header) return -1;
+        *budget -= length + header;
         return length;
     }
     if (!PyList_Check(term) || depth >= max_nesting) return -1;
+    const Py_ssize_t n = PyList_GET_SIZE(term);
+    if ((*budget -= n == 0 ? 1 : 6) < 0) return -1;
     Py_ssize_t total = 0;
-    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(term); i++) {
+    for (Py_ssize_t i = 0; i < n; i++) {
         PyObject *item = PyList_GET_ITEM(term, i);  // borrowed
         Py_ssize_t size;
         if (PyLong_Check(item)) {
             long long byte;
-            size = read_integer(item, &byte) && byte >= 0 && byte <= 255 ? 1 : -1;
+            size = (*budget -= 2) >= 0 && read_integer(item, &byte) && byte >= 0 && byte <= 255 ? 1 : -1;
         } else {
-            size = iolist_size(item, depth + 1);
+            size = iolist_size(item, depth + 1, budget);
         }
-        if (size < 0 || size > PY_SSIZE_T_MAX - total) return -1;
-        total += size;
+        if (size < 0) return -1;
+        total += size;  // below the budget: no overflow
     }
     return total;
 }
@@ -433,7 +446,8 @@ int enif_inspect_binary(ErlNifEnv *, ERL_NIF_TERM term, ErlNifBinary *bin) {
 int enif_inspect_iolist_as_binary(ErlNifEnv *env, ERL_NIF_TERM term, ErlNifBinary *bin) {
     if (term == nullptr) return 0;
     if (PyByteArray_Check(term)) return enif_inspect_binary(env, term, bin);
-    const Py_ssize_t size = mirl::host::iolist_size(term, 0);
+    Py_ssize_t budget = mirl::host::max_encoded_size;
+    const Py_ssize_t size = mirl::host::iolist_size(term, 0, &budget);
     if (size < 0) return 0;
     PyObject *array = env_keep(env, PyByteArray_FromStringAndSize(nullptr, size));
     if (array == nullptr) {

@@ -7,6 +7,8 @@
 
 #include "core/clauses.h"
 #include "core/propagate.h"
+#include "core/subst.h"
+#include "core/variables.h"
 #include "nif/functions.h"
 #include "nif/handle.h"
 
@@ -253,7 +255,9 @@ MIRL_NIF(clean_clause) {
     // Normalised on a copy first, so that a refusal changes nothing.
     if (array_reserve(s->scratch_codes, c->length) != 0) return raise(env, atoms.memory_limit);
     uint32_t *codes = s->scratch_codes.data;
-    std::memcpy(codes, c->lits, sizeof(uint32_t) * c->length);
+    // A passive clause may hold literals that were substituted after it was
+    // stored: it is cleaned as the clause their representatives make.
+    for (uint32_t k = 0; k < c->length; k++) codes[k] = resolve_code(s, c->lits[k]);
     uint32_t m = normalise_literals(s, codes, c->length, true);
     if (codes[m - 1] == lit_true) {
         clause_remove(s, c);
@@ -291,7 +295,9 @@ MIRL_NIF(del_clause) {
     return enif_make_none(env);
 }
 
-// move_clause/3: activates a clause of set 3 (alpha) in set 1 (gamma). A
+// move_clause/3: activates a clause of set 3 (alpha) in set 1 (gamma),
+// first rewriting the literals that substitution eliminated since it was
+// stored (a clause that their representatives satisfy arrives dead). A
 // one-literal clause becomes a level-0 fact (true) unless its literal is
 // false, in which case it is kept as a watched one-literal clause like any
 // falsified clause. Else {Attached, NewId}. Raises memory_limit when the
@@ -305,7 +311,7 @@ MIRL_NIF(move_clause) {
     Clause *c = clause_lookup(s, ref);
     if (c == nullptr || clause_ref_set(ref) != 3 || set != 1) return enif_make_badarg(env);
     if (c->length == 1) {
-        uint32_t code = c->lits[0];
+        uint32_t code = resolve_code(s, c->lits[0]);
         uint8_t value = lit_value(s, code);
         if (value == val_unassigned || value == val_true) {
             clause_remove(s, c);
@@ -322,6 +328,9 @@ MIRL_NIF(move_clause) {
     clause_set_trim(s, 3);
     detach(s, c);
     if (s->options.xref) occurrences_remove_id(s, c, ref);
+    // Substitutions made while the clause was passive reach it now, so that
+    // it only ever watches and implies representatives.
+    subst_resolve_clause(s, c);
     bool listed = !s->options.xref || occurrences_add_clause(s, c) == 0;
     bool attached = attach(s, c) != 0;
     if (!listed) return raise(env, atoms.memory_limit);

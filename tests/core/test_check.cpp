@@ -13,6 +13,7 @@
 #include "core/marks.h"
 #include "core/propagate.h"
 #include "core/state.h"
+#include "core/subst.h"
 #include "core/trail.h"
 #include "core/variables.h"
 
@@ -127,6 +128,35 @@ TEST_F(Checked, HashIndexEntryWithAStaleHash) {
 TEST_F(Checked, LevelAboveTheCurrentOneStillHoldingEntries) {
     trail_pop_one(s);
     EXPECT_NE(violation().find("above the current level"), std::string::npos);
+}
+
+TEST_F(Checked, LegalSequencesThatLeaveUnusualStatesPass) {
+    // Two substitutions into one clause leave `false` twice; its dead
+    // sibling keeps `true` twice.
+    trail_pop_to(s, 0);
+    Clause *both = add({3, 4, 5, 6});
+    Clause *dead = add({-3, 4, 5});
+    ASSERT_EQ(subst_literals(s, lit(3), lit(4)), subst_holds);
+    ASSERT_EQ(subst_literals(s, lit(3), lit(5)), subst_holds);
+    EXPECT_EQ(both->lits[1], lit_false);
+    EXPECT_EQ(both->lits[2], lit_false);
+    EXPECT_EQ(dead->lits[1], lit_true);
+    EXPECT_EQ(dead->lits[2], lit_true);
+    EXPECT_EQ(violation(), "consistent");
+    // The conflicts of a pass stay readable under a limit lowered after it.
+    s->conflicting_count = 2;
+    s->max_conflicting = 1;
+    EXPECT_EQ(violation(), "consistent");
+    s->conflicting_count = conflict_slots + 1;
+    EXPECT_NE(violation().find("conflict count"), std::string::npos);
+}
+
+TEST_F(Checked, ClauseAtWorkHoldingASubstitutedLiteral) {
+    trail_pop_to(s, 0);
+    ASSERT_EQ(subst_literals(s, lit(3), lit(4)), subst_holds);
+    clause_lookup(s, 1)->lits[2] = lit(4);  // [-1, 3, false] back to [-1, 3, 4] by hand
+    clause_lookup(s, 1)->hash = clause_hash_codes(clause_lookup(s, 1)->lits, 3);
+    EXPECT_NE(violation().find("substituted variable"), std::string::npos);
 }
 
 }  // namespace
