@@ -446,7 +446,7 @@ def bump(s: _Handle, var: _Literal, distance: _Distance, /) -> None:
     variables it meets. Nothing happens when vsids is off, the distance is 0, or the
     variable is assigned at level 0."""
 
-def subscribe(s: _Handle, topics: Union[_Atom, List[_Atom]], /) -> None:
+def subscribe(s: _Handle, topics: Union[_Atom, List[str], List[int], List[_Atom]], /) -> None:
     """Register for level-0 events.  Registers the calling thread for events on literals
     fixed at level 0 and on substitutions, with the statistics named by the topics (see
     Topics). The library builds each event message (mirl, subject, stats) and performs

@@ -4,7 +4,8 @@ in ``mirl.signatures``:
     python -m mirl._docgen             rewrite python/mirl_nif.pyi and docs/api.md
     python -m mirl._docgen --check     exit 1 when either differs from the table
 
-(run from a source checkout).
+(run from a source checkout, with the module importable, for example with
+PYTHONPATH=build/dev:python after a developer build).
 """
 import os
 import re

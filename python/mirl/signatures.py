@@ -339,7 +339,9 @@ True
       [("badarg", "not a handle, a key that cannot be changed (`size`) or is unknown, or a value of the "
                   "wrong kind"),
        ("memory_limit", "turning `xref` or `hash` on ran out of memory")],
-      ("memory_limit",), {"key": tuple(k for k, *_, c in OPTIONS if c), "qtype": ("lifo", "fifo", "recursive")},
+      ("memory_limit",), {"key": ("max_conflicting", "xref", "vsids", "hash", "qtype", "use_phase", "all_used",
+                                  "init_phase", "seed"),  # in the order config/3 tests them
+                          "qtype": ("lifo", "fifo", "recursive")},
       "Changes one option of a live solver (see Options); it takes effect from the next call that reads "
       "it. Turning `xref` on builds the occurrence lists of every stored clause, turning `hash` on indexes "
       "the clauses of `delta`, `gamma` and `beta`, turning `vsids` on renumbers the order, and `seed` "
@@ -1167,7 +1169,7 @@ False
 (None, 3)
 """),
     F("subscribe", "Clause sets", "register for level-0 events", (
-        _v("None", _a("topics", "topics", "Union[_Atom, List[_Atom]]")),),
+        _v("None", _a("topics", "topics", "Union[_Atom, List[str], List[int], List[_Atom]]")),),
       "`None`",
       [("badarg", "a topic outside the table")],
       (), {"topics": tuple(t for t, _ in TOPICS)},
