@@ -3,9 +3,17 @@ kinds of every function and arity, the awkward values to feed them, the
 errors each may answer with, and the consistency checker of builds that
 carry one."""
 import ctypes
+import os
+import sys
 
 import mirl_nif
 
+if os.environ.get("MIRL_TEST_MODULE_DIR"):
+    # A developer build: the package comes from the source tree, as in
+    # conftest.py (child processes import this module without it).
+    _package_dir = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "python")
+    if _package_dir not in sys.path:
+        sys.path.append(_package_dir)
 from mirl import signatures as _table  # noqa: E402
 
 # Argument kinds after the handle, per (name, arity), from the package's
