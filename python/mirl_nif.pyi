@@ -28,8 +28,8 @@ _SortKey = Optional[_Atom]
 def new(options: Dict[Any, Any], /) -> _Handle:
     """Create a solver.  Creates a solver with the options of the map (every key optional;
     see Options). An empty map gives the defaults. Keys and atom values may be given by
-    name. The handle lives until its last reference goes; handles are independent and
-    not thread-safe (one call at a time per handle)."""
+    name. The handle lives until its last reference goes; handles share nothing, and
+    every call runs under the interpreter lock."""
 
 def clone(s: _Handle, options: Dict[Any, Any], /) -> _Handle:
     """Copy a solver.  Copies a solver into a new handle that shares nothing with it: the

@@ -126,8 +126,8 @@ def api_text():
         "The extension module `mirl_nif` holds the state of a clause-based solver and offers 70 "
         "functions under 93 arities (one Python function per name, dispatched by the number of "
         "arguments). The table behind this page ships with the package as `mirl.signatures`; the "
-        "type stub `mirl_nif.pyi` is installed beside the module, so type checkers and editors know "
-        "every arity.",
+        "type stub `mirl_nif.pyi` is installed beside the module (and as the stub-only package "
+        "`mirl_nif-stubs`, where mypy looks), so type checkers and editors know every arity.",
         "",
         "The examples below run as they stand after",
         "",
@@ -139,15 +139,16 @@ def api_text():
         "## Conventions",
         "",
         "- **Solver handle** (`Handle`): made by `new/1` or `clone/2`; the first argument of every "
-        "other function. It is freed when its last reference goes. A handle has no lock: use it from "
-        "one thread at a time.",
+        "other function. It is freed when its last reference goes. Every call runs under the "
+        "interpreter lock, so threads may share a handle safely, but a search is a sequence of calls "
+        "that another thread's calls on the same handle would interleave with.",
         "- **Literal** (`Literal`): a non-zero `int` v for variable v and -v for its negation, with "
         "1 <= |v| <= `number_of_variables`; `True` and `False` are the two constant literals (never "
         "read as 1 and 0). Results write literals the same way.",
         "- **Atom** (`Atom`): option values, keys, modes and sort keys are atoms. An argument may give "
         "an atom by its name (`\"fifo\"`), by its `int` term (`atom(\"fifo\")`) or as a list of the "
-        "name's character codes; two arguments accept only the term (`get_clauses/3`'s kind, see "
-        "there). Atoms in results come back as their `int` terms: `atom_name(term)` gives the name.",
+        "name's character codes; only `get_clauses/3`'s kind must be the term itself. Atoms in "
+        "results come back as their `int` terms: `atom_name(term)` gives the name.",
         "- **Clause id**: an unsigned 32-bit `int`, the clause set in bits 30-31 and the slot in bits "
         "0-29: `delta` ids are 0, 1, ..., `alpha` ids start at 3221225472 (3 << 30).",
         "- **Booleans**: flag arguments must be exactly `True` or `False`.",
@@ -173,12 +174,14 @@ def api_text():
         "name skips a lookup on every call.",
         "",
         "```python",
-        "s = m.new({})",
-        "print(atom_name(m.info(s, \"qtype\")))      # recursive",
-        "print(m.info(s, atom(\"qtype\")) == atom(\"recursive\"))   # True",
+        table.ATOMS_EXAMPLE.strip("\n"),
         "```",
         "",
         "## Functions",
+        "",
+        "Tables of keys and atoms: " + ", ".join("[%s](#%s)" % (title, _anchor(title)) for title in (
+            "Options", "Clone options", "Statistics", "Clause keys", "Variable keys", "Literal keys",
+            "Sort keys", "Clause sets", "Topics", "Bump distances", "Minimisation modes", "Undo states")) + ".",
         "",
     ]
     groups = []

@@ -21,8 +21,8 @@ from collections import namedtuple
 __all__ = [
     "Argument", "Variant", "Function", "FUNCTIONS", "BY_NAME", "SIGNATURES", "KINDS", "ERRORS",
     "OPTIONS", "CLONE_OPTIONS", "INFO_KEYS", "CLAUSE_INFO_KEYS", "VARIABLE_INFO_KEYS",
-    "LITERAL_INFO_KEYS", "SORT_KEYS", "CLAUSE_SETS", "TOPICS", "DISTANCES", "MINIMIZE_MODES",
-    "CLAUSE_LIST_KINDS", "UNDO_STATES", "signature",
+    "LITERAL_INFO_KEYS", "SORT_KEYS", "SORT_SCORES", "ATOMS_EXAMPLE", "CLAUSE_SETS", "TOPICS", "DISTANCES",
+    "MINIMIZE_MODES", "CLAUSE_LIST_KINDS", "UNDO_STATES", "signature",
 ]
 
 Argument = namedtuple("Argument", "name kind type")
@@ -244,6 +244,15 @@ DISTANCES = [
 ]
 
 MINIMIZE_MODES = ("local", "global", "recursive")
+
+# How atoms are passed and read back (shown with the reference's conventions).
+ATOMS_EXAMPLE = """
+>>> s = m.new({})
+>>> m.info(s, "qtype"), atom_name(m.info(s, "qtype"))
+(52, 'recursive')
+>>> m.info(s, atom("qtype")) == atom("recursive"), m.info(s, [113, 116, 121, 112, 101])
+(True, 52)
+"""
 CLAUSE_LIST_KINDS = ("watch", "literal", "variable")
 UNDO_STATES = [
     ("undef", "open: no decision yet"),
@@ -291,7 +300,7 @@ FUNCTIONS = [
       (), {"options": _OPTION_KEYS[:-1], "qtype": ("lifo", "fifo", "recursive"), "size": ("default",)},
       "Creates a solver with the options of the map (every key optional; see Options). An empty map "
       "gives the defaults. Keys and atom values may be given by name. The handle lives until its last "
-      "reference goes; handles are independent and not thread-safe (one call at a time per handle).",
+      "reference goes; handles share nothing, and every call runs under the interpreter lock.",
       """
 >>> s = m.new({"xref": True, "qtype": "fifo", "seed": 7})
 >>> m.info(s, "xref"), atom_name(m.info(s, "qtype")), m.info(s, "seed")
