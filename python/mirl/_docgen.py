@@ -107,7 +107,8 @@ def _function_section(function):
             accepted = function.atoms.get(argument.name)
             meaning = table.KINDS[argument.kind]
             if accepted:
-                meaning += "; one of " + ", ".join("`%s`" % name for name in accepted)
+                meaning += ("; keys " if argument.kind == "map" else "; one of ") + ", ".join(
+                    "`%s`" % name for name in accepted)
             rows.append(("`%s`" % argument.name, "`%s`" % _plain(argument.type), meaning))
     out += _table(("Argument", "Type", "Meaning"), rows)
     out += ["", "Returns " + function.returns + ".", ""]
@@ -163,6 +164,8 @@ def api_text():
         "",
     ]
     out += _table(("Text", "Meaning"), [("`%s`" % e, m) for e, m in table.ERRORS])
+    out += ["", "Every function except `new/1` answers `badarg` when its first argument is not a solver "
+                "handle; the sections below list the other errors."]
     out += [
         "",
         "### Atoms: `mirl.atoms`",
