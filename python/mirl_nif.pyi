@@ -176,14 +176,14 @@ def push(s: _Handle, /) -> int:
 @overload
 def pop(s: _Handle, /) -> Union[int, bool]:
     """Close levels.  Backtracks to the level below (pop/1) or to the given level (pop/2):
-    every assignment of the closed levels is undone (their variables keep their phase)
-    and their records are reset. Level 0 is never undone."""
+    every assignment of the closed levels is undone and their records are reset. Level 0
+    is never undone."""
 
 @overload
 def pop(s: _Handle, level: int, /) -> Union[int, bool]:
     """Close levels.  Backtracks to the level below (pop/1) or to the given level (pop/2):
-    every assignment of the closed levels is undone (their variables keep their phase)
-    and their records are reset. Level 0 is never undone."""
+    every assignment of the closed levels is undone and their records are reset. Level 0
+    is never undone."""
 
 @overload
 def bcp(s: _Handle, /) -> bool:
@@ -517,9 +517,9 @@ def minimize(s: _Handle, id: int, mode: _Atom, /) -> Optional[int]:
 
 def move_clause(s: _Handle, id: int, clause_set: _ClauseSet, /) -> Union[bool, Tuple[bool, int]]:
     """Activate a learnt clause.  Moves a clause from alpha to gamma under a new id and
-    watches it; when it is unit under the current assignment (as a learnt clause is
-    after the backjump) its first literal is assigned at once, with the clause as
-    implication clause."""
+    watches it; when it is unit under the current assignment its one unassigned literal
+    (the first, for a learnt clause after the backjump) is assigned at once, with the
+    clause as implication clause."""
 
 def unmark(s: _Handle, /) -> None:
     """Clear all marks.  Empties the set of marked literals."""

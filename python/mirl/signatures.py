@@ -642,8 +642,7 @@ True
       [("badarg", "level outside 0..current level")],
       (), {},
       "Backtracks to the level below (`pop/1`) or to the given level (`pop/2`): every assignment of the "
-      "closed levels is undone (their variables keep their phase) and their records are reset. Level 0 is "
-      "never undone.",
+      "closed levels is undone and their records are reset. Level 0 is never undone.",
       """
 >>> s = m.new({})
 >>> m.add_variable(s)
@@ -1333,8 +1332,8 @@ False
       [("badarg", "a bad id, an empty slot, a clause outside `alpha`, or a target other than `gamma`")],
       (), {"clause_set": ("gamma",)},
       "Moves a clause from `alpha` to `gamma` under a new id and watches it; when it is unit under the "
-      "current assignment (as a learnt clause is after the backjump) its first literal is assigned at "
-      "once, with the clause as implication clause.",
+      "current assignment its one unassigned literal (the first, for a learnt clause after the backjump) "
+      "is assigned at once, with the clause as implication clause.",
       """
 >>> s = m.new({})
 >>> m.add_variables(s, 2)
