@@ -8,18 +8,19 @@ import sys
 
 import mirl_nif
 
-if os.environ.get("MIRL_TEST_MODULE_DIR"):
-    # A developer build: the package comes from the source tree, as in
-    # conftest.py (child processes import this module without it).
-    _package_dir = os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "python")
-    if _package_dir not in sys.path:
-        sys.path.append(_package_dir)
-from mirl import signatures as _table  # noqa: E402
+try:
+    from mirl.atoms import ATOM_NAMES, atom
+except ImportError:
+    # A subprocess of a run against a developer build: the package lies
+    # beside the tests, as conftest.py arranges for the run itself.
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "python"))
+    from mirl.atoms import ATOM_NAMES, atom
 
-# Argument kinds after the handle, per (name, arity), from the package's
-# signature table. Kinds: lit, var, lits, id, level, bool, set, key, value,
-# map, count, int, dist, symkey, symval, topics, mode, sortkey, setarg, any.
-SIGNATURES = _table.SIGNATURES
+# Argument kinds after the handle, per (name, arity). Kinds: lit, var, lits,
+# id, level, bool, set, key, value, map, count, int, dist, symkey, symval,
+# topics, mode, sortkey, items, setarg, any.
+from mirl.signatures import SIGNATURES  # noqa: E402 - the package's table
+assert len(SIGNATURES) == 93
 
 # The texts a refusal may carry: the library's error atoms.
 REFUSALS = {"badarg", "literal", "variable", "level", "xref", "system_limit", "memory_limit"}
@@ -58,8 +59,10 @@ def _atom_indexes():
 
 
 ATOM_INDEX = _atom_indexes()
-# Keys that mean something to a function, by function name, in the order
-# the function tests them.
+# Keys that mean something to a function, by function name.
+from mirl import signatures as _table  # noqa: E402
+
+# ... in the order the function tests them, from the package's table.
 INFO_KEYS = [key for key, _, _ in _table.INFO_KEYS]
 KEYS_FOR = {name: list(_table.BY_NAME[name].atoms[argument])
             for name, argument in (("info", "key"), ("config", "key"), ("clause_info", "key"),
