@@ -30,7 +30,7 @@ def analyse(s, conflicting, verbose=False):
     clause = m.get_clause(s, conflicting, None, True)  # raw: every literal, none dropped
     if verbose:
         print("conflict: clause %s is false" % (clause,))
-    seen, learnt, open_here, i = set(), [], 0, len(trail) - 1
+    seen, learnt, open_here, i, steps = set(), [], 0, len(trail) - 1, 0
     while True:
         for literal in clause:
             v = abs(literal)
@@ -47,10 +47,13 @@ def analyse(s, conflicting, verbose=False):
         i -= 1
         open_here -= 1
         if open_here == 0:
+            if verbose and steps > 4:
+                print("  ... %d more resolution steps" % (steps - 4))
             return [-p] + learnt  # p is the unique implication point
         reason = m.implication_clause(s, abs(p))
         clause = [l for l in m.get_clause(s, reason, None, True) if l != p]
-        if verbose:
+        steps += 1
+        if verbose and steps <= 4:
             print("  %d was implied by clause %d: %s" % (p, reason, m.get_clause(s, reason, None, True)))
 
 

@@ -32,7 +32,8 @@ Variant.__doc__ = """One arity of a function: its arguments, handle included, an
 Function = namedtuple("Function", "name group summary variants returns errors raises atoms description example")
 Function.__doc__ = """A function name with its arities (``variants``), what it returns, its errors
 (``raises`` lists the error atoms other than "badarg"), the atoms each argument accepts
-(argument name -> tuple of atom names), a description and a doctest example."""
+(argument name, or option key for the values of an option -> tuple of atom names), a
+description and a doctest example."""
 
 # What each argument kind is, for the reference.
 KINDS = {
