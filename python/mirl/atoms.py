@@ -4,8 +4,8 @@ Atoms reach Python as the integer index of the atom in the module's atom
 table.  The table starts with ``false`` and ``true`` and then holds the
 library's names in the fixed order in which the library registers them at
 load, so the index of every name is known in advance.  Most functions also
-accept an atom by its name as a string, but a few compare some arguments with
-the atom term itself (``clause_info/3``'s key, ``get_clauses/3``'s kind), and
+accept an atom by its name as a string, but ``get_clauses/3`` compares its kind
+with the atom term itself, and
 passing the term skips a name lookup on every call.
 """
 
