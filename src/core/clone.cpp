@@ -9,6 +9,7 @@
 
 #include "core/clauses.h"
 #include "core/propagate.h"
+#include "core/queue.h"
 #include "core/symbols.h"
 #include "core/variables.h"
 
@@ -118,16 +119,7 @@ void copy_queue(const SolverState *src, SolverState *dst) {
     const Literal *l = src->queue.head;
     for (uint64_t k = 0; k < src->queue.count && l != nullptr; k++, l = l->queue_next) {
         if (lit_value(dst, l->code) != val_false) continue;
-        Literal *d = lit_record(dst, l->code);
-        if (d->flags & litf_in_queue) continue;
-        d->queue_next = nullptr;
-        if (dst->queue.tail != nullptr)
-            dst->queue.tail->queue_next = d;
-        else
-            dst->queue.head = d;
-        dst->queue.tail = d;
-        dst->queue.count++;
-        d->flags |= litf_in_queue;
+        queue_push_back(dst, lit_record(dst, l->code));
     }
 }
 

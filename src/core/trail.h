@@ -28,8 +28,5 @@ void trail_assign_root(SolverState *s, uint32_t code);
 // Moves a variable assigned above level 0 into level 0's segment, keeping
 // its value; its reason becomes -1 and its level 0.
 void trail_move_to_root(SolverState *s, Variable *v);
-// Takes every literal that is no longer false off the propagation queue
-// (backtracking leaves none to be visited).
-void queue_drop_unassigned(SolverState *s);
 
 }  // namespace mirl

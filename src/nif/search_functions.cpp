@@ -7,6 +7,7 @@
 #include "core/clauses.h"
 #include "core/order.h"
 #include "core/propagate.h"
+#include "core/queue.h"
 #include "core/trail.h"
 #include "nif/functions.h"
 #include "nif/handle.h"
@@ -48,12 +49,7 @@ void fail_pass(SolverState *s) {
     s->bcp_counter++;
     s->conflicting_count = 0;
     s->conflict_counter++;
-    uint64_t queued = s->queue.count;
-    for (Literal *l = s->queue.head; l != nullptr && queued > 0; l = l->queue_next, queued--)
-        l->flags &= ~litf_in_queue;
-    s->queue.head = nullptr;
-    s->queue.tail = nullptr;
-    s->queue.count = 0;
+    queue_clear_all(s);
 }
 
 }  // namespace
