@@ -17,13 +17,6 @@ namespace {
 
 constexpr LevelRecord fresh_level{lit_false, 0, level_open, 0, 0};
 
-void reset_level(LevelRecord &r) {
-    r.decision = lit_false;
-    r.state = level_open;
-    r.start = 0;
-    r.count = 0;
-}
-
 // One random bit of the phase stream, bits of each byte from 0 to 7.
 bool next_phase_bit(SolverState *s) {
     if (s->phase_bits >= 8) {
@@ -107,7 +100,7 @@ void trail_pop_to(SolverState *s, int32_t target) {
         trail_pop_one(s);
         LevelRecord &left = s->levels.data[s->level + 1];
         trail_undo_level(s, s->level + 1);
-        reset_level(left);
+        trail_reset_level(left);
     }
 }
 

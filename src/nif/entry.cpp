@@ -3,6 +3,7 @@
 // solver handle type.
 #include <cstring>
 
+#include "core/subscriptions.h"
 #include "nif/atoms.h"
 #include "nif/functions.h"
 #include "nif/handle.h"
@@ -125,16 +126,7 @@ void solver_handle_stop(ErlNifEnv *, void *, intptr_t, int) {}
 
 // Takes the first node off the subscriber list (the host never calls it).
 void solver_handle_down(ErlNifEnv *, void *payload, ErlNifPid *, void *) {
-    auto *s = static_cast<SolverState *>(payload);
-    Subscriber *first = s->subscribers.head;
-    if (first == nullptr) return;
-    s->subscribers.head = first->next;
-    if (first->next != nullptr)
-        first->next->prev = nullptr;
-    else
-        s->subscribers.tail = nullptr;
-    s->subscribers.count--;
-    pool_release(s->subscription_pool, first);
+    subscriber_remove_first(static_cast<SolverState *>(payload));
 }
 
 // Opens the handle type and registers the atoms. A type that cannot be made
