@@ -130,13 +130,14 @@ void solver_handle_down(ErlNifEnv *, void *payload, ErlNifPid *, void *) {
 }
 
 // Opens the handle type and registers the atoms. A type that cannot be made
-// ready fails the load, so the import fails cleanly instead of leaving a
-// module whose every handle check would compare against null.
+// ready, or an atom that cannot be registered, fails the load, so the import
+// fails cleanly with the host's exception instead of leaving a module whose
+// handle checks or atom comparisons would compare against null.
 int open_library(ErlNifEnv *env) {
     static const ErlNifResourceTypeInit init = {solver_handle_dtor, solver_handle_stop, solver_handle_down};
     solver_handle_type = enif_open_resource_type(env, nullptr, "mirl", &init, ERL_NIF_RT_CREATE, nullptr);
-    register_atoms(env);
-    return solver_handle_type == nullptr ? -1 : 0;
+    if (solver_handle_type == nullptr) return -1;
+    return register_atoms(env);
 }
 
 int load(ErlNifEnv *env, void **priv_data, ERL_NIF_TERM) {
