@@ -103,8 +103,12 @@ PyObject *dispatch(PyObject *args, unsigned slot) {
             if (!PyErr_Occurred())
                 PyErr_Format(PyExc_SystemError, "%s failed without setting an error", func.name);
         } else if (PyErr_Occurred()) {
-            // A probe inside the library failed and was handled there; the
-            // call itself succeeded.
+            // The call succeeded, so the exception is dropped; but a library
+            // function should clear what it handled where it handled it, and
+            // checked builds say which one did not.
+#ifdef MIRL_CHECKS
+            std::fprintf(stderr, "mirl_nif: %s returned with an exception pending\n", func.name);
+#endif
             PyErr_Clear();
         }
         return result;
