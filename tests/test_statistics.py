@@ -40,6 +40,18 @@ def test_a_new_solver_reports_its_starting_values():
     assert NEW_SOLVER_MEMORY == 6016
 
 
+def test_the_library_the_package_and_the_metadata_give_one_version():
+    import pathlib
+    import re
+
+    import mirl
+
+    pyproject = pathlib.Path(__file__).resolve().parents[1] / "pyproject.toml"
+    if pyproject.exists():
+        assert re.search(r'^version = "([^"]+)"$', pyproject.read_text(), re.M).group(1) == mirl.__version__
+    assert m.info(m.new({}), "version") == mirl.__version__
+
+
 def test_keys_may_be_names_or_character_lists():
     s = m.new({"seed": 12})
     for key in KEYS[:-1]:  # all but the memory figure, which the comparison below allocates nothing for

@@ -7,9 +7,9 @@ namespace mirl {
 namespace {
 
 // Sums of the per-set counts wrap at 32 bits like the counts themselves.
-int32_t sum_of_sets(const int32_t counts[4]) {
+int32_t sum_of_sets(const int32_t counts[clause_set_count]) {
     uint32_t sum = 0;
-    for (int set = 0; set < 4; set++) sum += static_cast<uint32_t>(counts[set]);
+    for (uint32_t set = 0; set < clause_set_count; set++) sum += static_cast<uint32_t>(counts[set]);
     return static_cast<int32_t>(sum);
 }
 

@@ -7,9 +7,10 @@
 #include "core/clauses.h"
 #include "core/order.h"
 #include "core/statistics.h"
+#include "core/version.h"
 #include "nif/functions.h"
 #include "nif/handle.h"
-#include "nif/options.h"
+#include "nif/solver_functions.h"
 
 namespace mirl {
 
@@ -148,7 +149,7 @@ const InfoRow info_rows[] = {
     {&AtomSlots::number_of_dead_clauses,
      [](ErlNifEnv *env, SolverState *s) { return enif_make_int(env, stats_dead_total(s)); }},
     {&AtomSlots::number_of_learnt_clauses,
-     [](ErlNifEnv *env, SolverState *s) { return enif_make_int(env, s->clause_count[1]); }},
+     [](ErlNifEnv *env, SolverState *s) { return enif_make_int(env, s->clause_count[set_gamma]); }},
     {&AtomSlots::number_of_bound_variables,
      [](ErlNifEnv *env, SolverState *s) { return enif_make_int(env, static_cast<int32_t>(bound_count(s))); }},
     {&AtomSlots::number_of_subst_variables,
@@ -180,12 +181,12 @@ const InfoRow info_rows[] = {
     {&AtomSlots::use_phase,
      [](ErlNifEnv *env, SolverState *s) { return enif_make_bool(env, s->options.use_phase); }},
     {&AtomSlots::all_used, [](ErlNifEnv *env, SolverState *s) { return enif_make_bool(env, s->options.all_used); }},
-    {&AtomSlots::version, [](ErlNifEnv *env, SolverState *) { return enif_make_string(env, "0.9.46", ERL_NIF_LATIN1); }},
+    {&AtomSlots::version, [](ErlNifEnv *env, SolverState *) { return enif_make_string(env, library_version, ERL_NIF_LATIN1); }},
     {&AtomSlots::seed, [](ErlNifEnv *env, SolverState *s) { return make_low32(env, s->options.seed); }},
-    {&AtomSlots::memory_literal_size, [](ErlNifEnv *env, SolverState *) { return enif_make_int(env, 40); }},
-    {&AtomSlots::memory_variable_size, [](ErlNifEnv *env, SolverState *) { return enif_make_int(env, 136); }},
-    {&AtomSlots::memory_clause_size, [](ErlNifEnv *env, SolverState *) { return enif_make_int(env, 56); }},
-    {&AtomSlots::memory_symbol_size, [](ErlNifEnv *env, SolverState *) { return enif_make_int(env, 80); }},
+    {&AtomSlots::memory_literal_size, [](ErlNifEnv *env, SolverState *) { return enif_make_int(env, figure_literal_size); }},
+    {&AtomSlots::memory_variable_size, [](ErlNifEnv *env, SolverState *) { return enif_make_int(env, figure_variable_size); }},
+    {&AtomSlots::memory_clause_size, [](ErlNifEnv *env, SolverState *) { return enif_make_int(env, figure_clause_size); }},
+    {&AtomSlots::memory_symbol_size, [](ErlNifEnv *env, SolverState *) { return enif_make_int(env, figure_symbol_size); }},
     {&AtomSlots::memory_size,
      [](ErlNifEnv *env, SolverState *s) { return enif_make_uint(env, solver_memory_size(s)); }},
 };

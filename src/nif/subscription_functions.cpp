@@ -6,7 +6,6 @@
 // (subscriptions.h) performs the read-and-reset of the level and bound
 // extremes that subscribers ask for.
 #include "core/subscriptions.h"
-#include "nif/events.h"
 #include "nif/functions.h"
 #include "nif/handle.h"
 
@@ -91,8 +90,9 @@ ERL_NIF_TERM subject_term(ErlNifEnv *env, EventKind kind, uint32_t subject, uint
     return enif_make_tuple(env, 2, encode_literal_term(env, subject), encode_literal_term(env, other));
 }
 
-}  // namespace
-
+// The EventHook installed when a solver gets its first subscriber: one
+// message per interested subscriber for a literal fixed at level 0 or a
+// substitution.
 void build_event_messages(SolverState *s, EventKind kind, uint32_t subject, uint32_t other) {
     auto *env = static_cast<ErlNifEnv *>(s->message_env);
     if (env == nullptr) return;
@@ -107,6 +107,8 @@ void build_event_messages(SolverState *s, EventKind kind, uint32_t subject, uint
         enif_clear_env(env);
     }
 }
+
+}  // namespace
 
 MIRL_NIF(subscribe) {
     SolverState *s = get_solver(env, argc, argv);
