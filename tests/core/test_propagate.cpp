@@ -206,6 +206,36 @@ TEST(EngineTrail, BacktrackingDropsUnassignedLiteralsFromTheQueue) {
     EXPECT_FALSE(lit_record(e.s, Engine::lit(3))->flags & litf_in_queue);
 }
 
+// Every visit counts towards its size class, also one that ends at once
+// because the other watch is true; only that one counts as such.
+TEST(EnginePropagation, EveryVisitCountsItsSizeClassAndATrueOtherWatchToo) {
+    for (int length = 2; length <= 5; length++) {
+        for (bool other_true : {false, true}) {
+            Engine e(6);
+            std::vector<int> lits;
+            for (int v = 1; v <= length; v++) lits.push_back(v);
+            Clause *c = e.add(lits);
+            const int watched = lit_to_int(c->lits[c->watch[0].position]);
+            const int other = lit_to_int(c->lits[c->watch[1].position]);
+            trail_push(e.s);
+            if (other_true) {
+                assign(e.s, Engine::lit(other), val_true, -1, 1);
+                ASSERT_TRUE(propagation_pass(e.s));
+            }
+            const uint64_t before[4] = {e.s->clause_2_counter, e.s->clause_3_counter, e.s->clause_n_counter,
+                                        e.s->clause_d_counter};
+            assign(e.s, Engine::lit(-watched), val_true, -1, 1);
+            ASSERT_TRUE(propagation_pass(e.s));
+            const uint64_t visits[4] = {e.s->clause_2_counter - before[0], e.s->clause_3_counter - before[1],
+                                        e.s->clause_n_counter - before[2], e.s->clause_d_counter - before[3]};
+            const int size_counter = length == 2 ? 0 : length == 3 ? 1 : 2;
+            for (int k = 0; k < 3; k++)
+                EXPECT_EQ(visits[k], k == size_counter ? 1u : 0u) << "length " << length << " other true " << other_true;
+            EXPECT_EQ(visits[3], other_true ? 1u : 0u) << "length " << length;
+        }
+    }
+}
+
 TEST(EnginePropagation, CountersArePublishedOncePerDrain) {
     Engine e(8);
     e.add({1, 2});

@@ -134,6 +134,23 @@ TEST(Search, DecisionTakesThePhaseRuleAndOpensTheFirstBranch) {
     EXPECT_EQ(var_record(e.s, 2)->reason, -1);
 }
 
+TEST(Search, BacktrackingSavesPhasesButNotOfALevelsFirstEntry) {
+    SolverOptions options;
+    options.use_phase = true;  // the initial phase of every variable is true
+    StateFixture e(3, options);
+    e.add({1, -2});
+    trail_push(e.s);
+    // Both the decision and its implication take the value opposite to their
+    // initial phase, so a phase saved for either shows.
+    ASSERT_TRUE(record_and_assign(e.s, StateFixture::lit(-1), val_true));
+    ASSERT_TRUE(propagation_pass(e.s));
+    ASSERT_EQ(e.value(2), val_false);
+    trail_pop_to(e.s, 0);
+    EXPECT_EQ(phase_for(e.s, var_record(e.s, 1)), val_true);   // the level's first entry: not saved
+    EXPECT_EQ(phase_for(e.s, var_record(e.s, 2)), val_false);  // saved
+    EXPECT_EQ(phase_for(e.s, var_record(e.s, 3)), val_true);   // never assigned
+}
+
 TEST(Statistics, ExtremesStartOverWhenRead) {
     StateFixture e(4);
     EXPECT_EQ(stats_take_min_level(e.s), min_level_none);
