@@ -3,22 +3,14 @@ fixed variables leaving the order, and the user counts and random numbers
 it reads."""
 import pytest
 
+import kernel
 import mirl_nif as m
-
-
-def raises(text, fn, *args):
-    with pytest.raises(TypeError) as info:
-        fn(*args)
-    assert str(info.value) == text
+from kernel import raises
 
 
 def solver(n, clauses=(), **options):
     options.setdefault("all_used", True)
-    s = m.new(options)
-    m.add_variables(s, n)
-    for clause in clauses:
-        m.add_clause(s, clause)
-    return s
+    return kernel.solver(n, clauses, **options)
 
 
 def unbound_order(s):

@@ -4,6 +4,7 @@ import pytest
 
 import mirl_nif as m
 from call_signatures import INFO_KEYS
+from kernel import raises
 
 RECURSIVE = 52  # the atom `recursive` as a term: its atom table index
 
@@ -16,12 +17,6 @@ NEW_SOLVER_MEMORY = 5688 + 136 + 24 * 8
 
 def info(s):
     return {key: m.info(s, key) for key in KEYS}
-
-
-def raises(atom, f, *args):
-    with pytest.raises(TypeError) as e:
-        f(*args)
-    assert str(e.value) == atom
 
 
 def test_a_new_solver_reports_its_starting_values():
