@@ -32,6 +32,7 @@ struct StateFixture {
         uint32_t first;
         EXPECT_EQ(variables_create(s, variables, false, true, &first), CreateResult::ok);
     }
+    explicit StateFixture(const SolverOptions &options) : StateFixture(0, options) {}
     ~StateFixture() { solver_state_destroy(s); }
     StateFixture(const StateFixture &) = delete;
     StateFixture &operator=(const StateFixture &) = delete;

@@ -12,33 +12,16 @@
 #include "core/state.h"
 #include "core/trail.h"
 #include "core/variables.h"
+#include "state_fixture.h"
 
 namespace {
 
 using namespace mirl;
 
-struct Engine {
-    std::unique_ptr<SolverState> owned{new SolverState};
-    SolverState *s = owned.get();
-
-    explicit Engine(uint32_t variables, SolverOptions options = SolverOptions{}) {
-        std::memset(static_cast<void *>(s), 0, sizeof(SolverState));
-        EXPECT_EQ(solver_state_init(s, options), 0);
-        uint32_t first;
-        EXPECT_EQ(variables_create(s, variables, false, true, &first), CreateResult::ok);
-    }
-    ~Engine() { solver_state_destroy(s); }
-
-    static uint32_t lit(int v) { return v > 0 ? lit_make(v, false) : lit_make(-v, true); }
-
-    Clause *add(std::vector<int> lits, uint32_t set = 0) {
-        Clause *c = clause_alloc(static_cast<uint32_t>(lits.size()));
-        for (size_t k = 0; k < lits.size(); k++) c->lits[k] = lit(lits[k]);
-        c->hash = clause_hash_codes(c->lits, c->length);
-        EXPECT_EQ(clause_register(s, c, set), 0);
-        if (set != 3) attach(s, c);
-        return c;
-    }
+// The shared state fixture with the views of normalisation and watch chains
+// these tests read.
+struct Engine : mirl_test::StateFixture {
+    using StateFixture::StateFixture;
 
     std::vector<uint32_t> normalise(std::vector<uint32_t> codes, bool adding) {
         codes.resize(normalise_literals(s, codes.data(), static_cast<uint32_t>(codes.size()), adding));
@@ -50,8 +33,6 @@ struct Engine {
         for (WatchSlot *w = lit_record(s, lit(v))->watches; w != nullptr; w = w->link) n++;
         return n;
     }
-
-    uint8_t value(int v) { return lit_value(s, lit(v)); }
 };
 
 TEST(EngineNormalisation, KeptCodesThenOneTrueWhenSatisfied) {
