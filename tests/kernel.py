@@ -63,3 +63,17 @@ def satisfiable(n, clauses):
 def model_of(s, n):
     """The values of variables 1..n in solver `s`."""
     return [mirl_nif.value(s, v) for v in range(1, n + 1)]
+
+
+# ---- clauses -----------------------------------------------------------------------------
+
+def store_clause(s, lits, clause_set=0):
+    """Adds a clause that must be stored (not satisfied, not a unit); its id."""
+    result = mirl_nif.add_clause(s, lits, clause_set)
+    assert isinstance(result, tuple), result
+    return result[1]
+
+
+def raw_clause(s, ref):
+    """The clause's literals as stored, constants included."""
+    return mirl_nif.get_clause(s, ref, None, True)
