@@ -115,48 +115,59 @@ class SearchPolicy:
     """When the reference solver restarts, how far conflict analysis moves
     the variables it meets, and when the learnt clauses are reduced.
 
-    The search alternates two modes.  Focused: the variables of each conflict
-    go ahead of every unassigned variable (``bump="next"``), and a restart
-    comes whenever the glue of the recent learnt clauses (a fast moving
-    average) exceeds the average over the whole search by a quarter, at
-    least 50 conflicts after the last one.  Stable: variables move one place
-    per conflict, and restarts follow the Luby sequence in units of 512
-    conflicts.  The first focused phase lasts 1000 conflicts; each later
-    phase lasts as many clause visits as the focused phase before it, and
-    the pair doubles each time.  A restart schedule given by the user
-    replaces both restart rules (it is asked once per run, with the number of
-    its own restarts); a bump distance given by the user serves both
-    modes.  ``after_conflict`` runs once per conflict; everything else
-    once per restart or reduction.
+    Restarts: whenever the glue of the recent learnt clauses (a moving
+    average over about 32 conflicts) exceeds the average over the whole
+    search by a quarter, at least 50 conflicts after the last restart.  A
+    restart schedule given by the user replaces this rule (it is asked once
+    per run, with the number of its own restarts).
+
+    Modes: in the focused mode the variables of each conflict go ahead of
+    every unassigned variable (``bump="next"``, which suits structured
+    instances); in the stable mode they move one place (``bump=1``, which
+    suits random ones).  The search starts focused for 1000 conflicts, then
+    runs stable for as many clause visits; from then on the mode whose last
+    phase learnt clauses of the lower average glue (focused when it is below
+    85% of stable's) gets phases sixteen times as long as the other's, and
+    the phase lengths double after each stable phase.  A bump distance given
+    by the user serves both modes.
+
+    Reductions: after ``reduce_first`` conflicts, then ``reduce_step``
+    conflicts further apart each time (they need a restart).
+
+    ``after_conflict`` runs once per conflict; everything else once per
+    solve, restart or reduction.
     """
 
     FAST = 1 / 32
     MARGIN = 1.25
     MIN_RUN = 50
-    STABLE_UNIT = 512
     FIRST_PHASE = 1000
+    PREFER_FOCUSED = 0.85
+    PREFERRED_SHARE = 16
 
-    def __init__(self, schedule=None, adaptive=True, bumps=("next", 1), reduce_first=2000, reduce_step=300,
+    def __init__(self, schedule=None, adaptive=True, bumps=("next", 1), reduce_first=300, reduce_step=45,
                  visits=None):
         self.schedule = schedule
-        self.adaptive = adaptive  # without a schedule: restarts by mode, or never
+        self.adaptive = adaptive  # without a schedule: restart by glue, or never
         self.bumps = bumps  # distances of the focused and the stable mode
         self.visits = visits  # callable: clause visits so far
         self.mode = FOCUSED
         self.bump = bumps[0]
-        self.fast = 0.0
+        self.fast = 0.0  # moving average of the recent glue
         self.glue_sum = 0
         self.glue_count = 0
-        self.since = 0
-        self.own_restarts = 0
-        self.stable_restarts = 0
-        self.run_end = float("inf")
-        self.phase_end = self.FIRST_PHASE  # in conflicts for the first phase
+        self.since = 0  # conflicts since the last restart
+        self.own_restarts = 0  # restarts the user's schedule asked for
+        self.run_end = float("inf")  # end of the schedule's current run
         self.phase_visits = None  # length of a phase in visits, once measured
         self.phase_start_visits = 0
+        self.share = {FOCUSED: 1, STABLE: 1}  # phase lengths in phase_visits
+        self.phase_glue = {FOCUSED: 0.0, STABLE: 0.0}  # average glue of each mode's last phase
+        self.phase_glue_sum = 0
+        self.phase_glue_count = 0
         self.reduce_first = reduce_first
         self.reduce_step = reduce_step
-        self.reduce_at = reduce_first
+        self.reduce_at = reduce_first if reduce_first else float("inf")
         self.reductions = 0
         self.glue_of = {}  # learnt clause (its compressed literals) -> its glue
         self.learnt_since_reduce = 0
@@ -164,17 +175,14 @@ class SearchPolicy:
     # -- once per solve, restart and reduction -----------------------------
 
     def start(self, run, conflicts):
-        """A solve begins at ``conflicts``: the run state takes the bump."""
+        """A solve begins at ``conflicts``: the run record takes the bump."""
         run.bump = self.bump
         if self.schedule is not None:
             length = self.schedule(self.own_restarts)
             self.run_end = conflicts + length if length else float("inf")
-        elif self.mode == STABLE and self.adaptive:
-            self.run_end = conflicts + self.STABLE_UNIT * luby(self.stable_restarts)
-        self.reduce_at = max(self.reduce_at, conflicts + 1) if self.reduce_first else float("inf")
 
     def restarted(self, conflicts):
-        """A restart happened at ``conflicts`` (for any reason)."""
+        """A restart happened (for any reason)."""
         self.since = 0
         if self.glue_count:
             self.fast = self.glue_sum / self.glue_count
@@ -203,37 +211,45 @@ class SearchPolicy:
         self.glue_sum += glue
         self.glue_count += 1
         self.since += 1
-        if conflicts >= self.reduce_at:
-            return True
         if not conflicts & 127:
             self._switch_mode(run, conflicts)
-        if self.schedule is not None or (self.adaptive and self.mode == STABLE):
+        if conflicts >= self.reduce_at:
+            return True
+        if self.schedule is not None:
             if conflicts < self.run_end:
                 return False
-            if self.schedule is not None:
-                self.own_restarts += 1
-                length = self.schedule(self.own_restarts)
-            else:
-                self.stable_restarts += 1
-                length = self.STABLE_UNIT * luby(self.stable_restarts)
+            self.own_restarts += 1
+            length = self.schedule(self.own_restarts)
             self.run_end = conflicts + length if length else float("inf")
             return True
-        if not self.adaptive:
-            return False
-        return self.since >= self.MIN_RUN and self.fast * self.glue_count > self.MARGIN * self.glue_sum
+        return (
+            self.adaptive
+            and self.since >= self.MIN_RUN
+            and self.fast * self.glue_count > self.MARGIN * self.glue_sum
+        )
 
     def _switch_mode(self, run, conflicts):
+        if self.bumps[0] == self.bumps[1]:
+            return
         visits = self.visits() if self.visits is not None else conflicts
         if self.phase_visits is None:
-            if conflicts < self.phase_end:
+            if conflicts < self.FIRST_PHASE:
                 return
             self.phase_visits = visits
-        elif visits - self.phase_start_visits < self.phase_visits:
+        elif visits - self.phase_start_visits < self.phase_visits * self.share[self.mode]:
             return
         elif self.mode == STABLE:
             self.phase_visits *= 2
+        # The average glue of the phase ending now, against the last phase of
+        # the other mode, says which mode learns the better clauses here.
+        count = self.glue_count - self.phase_glue_count
+        self.phase_glue[self.mode] = (self.glue_sum - self.phase_glue_sum) / count if count else 0.0
+        self.phase_glue_sum = self.glue_sum
+        self.phase_glue_count = self.glue_count
+        focused, stable = self.phase_glue[FOCUSED], self.phase_glue[STABLE]
+        if focused and stable:
+            prefer = FOCUSED if focused < self.PREFER_FOCUSED * stable else STABLE
+            self.share = {prefer: self.PREFERRED_SHARE, (STABLE if prefer == FOCUSED else FOCUSED): 1}
         self.phase_start_visits = visits
         self.mode = STABLE if self.mode == FOCUSED else FOCUSED
         self.bump = run.bump = self.bumps[0] if self.mode == FOCUSED else self.bumps[1]
-        if self.mode == STABLE and self.schedule is None and self.adaptive:
-            self.run_end = conflicts + self.STABLE_UNIT * luby(self.stable_restarts)
