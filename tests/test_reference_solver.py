@@ -285,13 +285,24 @@ def test_a_conflict_budget_stops_the_search_and_can_be_lifted():
         assert solver.solve() is False
 
 
-def test_a_propagation_budget_stops_the_search():
+def test_budgets_bind_solve_limited_only():
+    """As in PySAT: propagations count assignments, 0 or -1 lifts a budget,
+    and solve() ignores the budgets that stop solve_limited()."""
     with Solver(pigeonhole(7)) as solver:
         solver.prop_budget(50)
-        assert solver.solve() is None
-        solver.prop_budget(-1)
+        assert solver.solve_limited() is None
+        done = solver.accum_stats()["propagations"]
+        assert 50 <= done < 50 + 2 * solver.nof_vars()
+        solver.prop_budget(0)
+        solver.dec_budget(5)
+        assert solver.solve_limited() is None
+        solver.dec_budget(-1)
         solver.conf_budget(20)
-        assert solver.solve() is None
+        conflicts = solver.accum_stats()["conflicts"]
+        assert solver.solve_limited() is None
+        assert solver.accum_stats()["conflicts"] == conflicts + 20
+        solver.conf_budget(5)
+        assert solver.solve() is False
 
 
 def test_an_interrupt_holds_until_it_is_cleared():
@@ -549,7 +560,7 @@ def test_geometric_runs_are_capped_integers_and_count_only_their_own_restarts():
 
     with Solver(pigeonhole(7), restarts=recording, reduce=20) as solver:
         solver.conf_budget(3000)
-        solver.solve()
+        solver.solve_limited()
         stats = solver.stats
     # Reductions restart as well, without asking the schedule.
     assert asked == list(range(len(asked)))

@@ -20,6 +20,7 @@ import time
 import mirl_nif as _nif
 
 from .atoms import atom
+from .pysat_interface import PySATInterface
 from .restarts import SearchPolicy, make_schedule
 
 __all__ = ["Solver", "SolverError"]
@@ -48,7 +49,7 @@ class _Run:
     __slots__ = (
         "conflicts",  # conflicts so far (over the solver's life)
         "conflict_limit",  # stop at this many conflicts
-        "check_passes",  # a propagation budget is set
+        "check_passes",  # a propagation or decision budget is set
         "placed",  # levels 1..placed hold the assumptions
         "place",  # the assumptions must be placed again
         "calls",  # nbcp/bcp calls made
@@ -87,7 +88,7 @@ def _check_atom_table():
 _atoms_checked = False
 
 
-class Solver:
+class Solver(PySATInterface):
     """A CDCL solver over one ``mirl_nif`` handle.
 
     Options (all keyword-only):
@@ -126,6 +127,10 @@ class Solver:
         self,
         bootstrap_with=None,
         *,
+        name="mirl",
+        use_timer=False,
+        with_proof=False,
+        warm_start=False,
         restarts="adaptive",
         decision_policy=None,
         phase=False,
@@ -136,6 +141,7 @@ class Solver:
         queue="fifo",
         proof=None,
         progress=None,
+        **pysat_arguments,
     ):
         _check_atom_table()
         if minimize not in ("recursive", "global", "local", None):
@@ -211,6 +217,7 @@ class Solver:
         self._learnt_literals = 0
         self._time = 0.0
         self._time_accum = 0.0
+        self._init_pysat(name, use_timer, with_proof, warm_start, pysat_arguments)
         if bootstrap_with is not None:
             self.append_formula(bootstrap_with)
 
@@ -305,18 +312,7 @@ class Solver:
 
     # -- budgets and interruption -------------------------------------------
 
-    def conf_budget(self, budget=-1):
-        """Let solving stop (answer None) after ``budget`` more conflicts;
-        a negative budget removes the limit."""
-        self._conflict_budget = None if budget is None or budget < 0 else self._conflicts + budget
-
-    def prop_budget(self, budget=-1):
-        """Let solving stop after ``budget`` more propagation passes (the
-        kernel's ``bcp_counter``); a negative budget removes the limit."""
-        if budget is None or budget < 0:
-            self._propagation_budget = None
-        else:
-            self._propagation_budget = self._passes() + budget
+    # conf_budget, prop_budget, dec_budget and solve_limited: PySATInterface.
 
     def interrupt(self):
         """Ask a running solve to stop at its next conflict (it answers
@@ -332,7 +328,8 @@ class Solver:
     def solve(self, assumptions=()):
         """Solve under the given assumption literals: True (a model is
         available), False (unsatisfiable; ``get_core`` gives the failed
-        assumptions) or None (stopped by a budget or an interrupt)."""
+        assumptions) or None (stopped by an interrupt; ``solve_limited``
+        also stops when a budget runs out)."""
         handle = self.handle
         self._refuse_while_solving("start solve()")
         self._solving = True
@@ -360,15 +357,11 @@ class Solver:
             finally:
                 # Clauses are added at level 0; so is the next search started
                 # (also after an exception from a user's policy).
-                _nif.pop(handle, 0)
+                self._pop(0)
         self._status = result
         self._time = time.perf_counter() - start
         self._time_accum += self._time
         return result
-
-    def solve_limited(self, assumptions=(), expect_interrupt=False):
-        """Same as ``solve``: budgets and interrupts are always honoured."""
-        return self.solve(assumptions)
 
     def get_status(self):
         """The answer of the last ``solve`` (None before any)."""
@@ -401,15 +394,6 @@ class Solver:
 
     # -- statistics -----------------------------------------------------------
 
-    def accum_stats(self):
-        """Counters over the solver's life, with the keys PySAT uses."""
-        return {
-            "restarts": self._restarts,
-            "conflicts": self._conflicts,
-            "decisions": self._decisions_estimate(),
-            "propagations": self._clause_visits(),
-        }
-
     @property
     def stats(self):
         """Every counter: those of ``accum_stats`` and the solver's own."""
@@ -418,6 +402,7 @@ class Solver:
         result.update(
             {
                 "propagation_passes": self._passes(),
+                "clause_visits": self._clause_visits(),
                 "learnt_clauses": _nif.info(handle, "number_of_learnt_clauses"),
                 "learnt_units": self._learnt_units,
                 "learnt_literals": self._learnt_literals,
@@ -498,7 +483,7 @@ class Solver:
                     progress(self)
                 if run.conflicts >= run.conflict_limit:
                     return None
-                if run.check_passes and self._passes() >= self._propagation_budget:
+                if run.check_passes and self._over_budget():
                     return None
         finally:
             self._conflicts = run.conflicts
@@ -509,8 +494,7 @@ class Solver:
         run = _Run()
         handle = self._handle
         run.conflicts = self._conflicts
-        run.conflict_limit = _UNLIMITED if self._conflict_budget is None else self._conflict_budget
-        run.check_passes = self._propagation_budget is not None
+        run.conflict_limit, run.check_passes = self._search_limits()
         run.placed = 0  # levels 1..placed hold the assumptions
         run.place = bool(self._assumptions)
         run.calls = 0
@@ -591,7 +575,7 @@ class Solver:
         first literal there."""
         handle = self._handle
         target = run.target
-        _nif.pop(handle, target)
+        self._pop(target)
         _nif.move_clause(handle, run.cid, _GAMMA)
         if run.size == 1:
             self._learnt_units += 1
@@ -606,7 +590,7 @@ class Solver:
     def _restart(self, run):
         """Back to level 0 (assumptions are placed again); reduce the learnt
         clauses when they are due."""
-        _nif.pop(self._handle, 0)
+        self._pop(0)
         self._restarts += 1
         self._conflicts = run.conflicts
         self._policy.restarted(run.conflicts)
