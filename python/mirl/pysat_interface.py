@@ -91,6 +91,12 @@ class PySATInterface:
         if with_proof:
             self._proof = ProofRecorder(self._proof)
 
+    def new(self, name="mirl", bootstrap_with=None, use_timer=False, **kwargs):
+        """Create the solver again after ``delete`` (as PySAT's ``new``):
+        a solver that has not been deleted stays as it is."""
+        if self._handle is None:
+            self.__init__(bootstrap_with, name=name, use_timer=use_timer, **kwargs)
+
     # -- formula ----------------------------------------------------------------
 
     def add_parsed(self, clauses):
