@@ -94,6 +94,10 @@ class Solver(PySATInterface):
     Options (all keyword-only):
 
     - ``bootstrap_with``: clauses to add at once (positional, as in PySAT).
+    - ``name``, ``use_timer``, ``with_proof`` (``get_proof`` gives the
+      proof lines), ``warm_start`` and ``incr``: PySAT's constructor
+      arguments, so that PySAT's tools can create a ``Solver`` as they
+      create theirs (``name`` is ignored; see ``pysat_interface.py``).
     - ``restarts``: ``"adaptive"`` (default: restart when the recent learnt
       clauses have a high glue), ``"luby"``, ``"geometric"``, ``None`` or a
       callable ``schedule(restarts) -> conflicts of the next run``.
