@@ -71,6 +71,7 @@ def worker(kind, path):
         from mirl import cli
     base = common.resident_bytes()
     start = time.perf_counter()
+    cpu = time.process_time()
     if kind == "minisat":
         solver = Minisat22(bootstrap_with=CNF(from_file=path).clauses)
         clauses = solver.nof_clauses()
@@ -97,7 +98,8 @@ def worker(kind, path):
                 add(handle, list(map(int, line.split()))[:-1])
                 clauses += 1
     seconds = time.perf_counter() - start
-    print(json.dumps({"seconds": seconds, "peak": _peak() - base, "grown": common.resident_bytes() - base,
+    cpu = time.process_time() - cpu
+    print(json.dumps({"seconds": seconds, "cpu": cpu, "peak": _peak() - base, "grown": common.resident_bytes() - base,
                       "clauses": clauses}))
 
 
@@ -118,39 +120,37 @@ def main(argv=None):
     if "MIRL_BENCH_MODULE_DIR" not in os.environ:
         common.build_release()
     path = generate(args.clauses)
-    ours, theirs = [], []
+    runs = {"mirl": [], "minisat": [], "minisat-load": []}
     for _ in range(args.runs):
-        ours.append(measure("mirl", path))
-        theirs.append(measure("minisat", path))
+        for kind in runs:
+            runs[kind].append(measure(kind, path))
     kernel = measure("kernel", path)
-    load = [measure("minisat-load", path) for _ in range(args.runs)]
-    t_load = common.median([r["seconds"] for r in load])
-    t_ours = common.median([r["seconds"] for r in ours])
-    t_theirs = common.median([r["seconds"] for r in theirs])
-    m_ours = common.median([r["peak"] for r in ours])
-    m_theirs = common.median([r["peak"] for r in theirs])
+
+    def med(kind, key):
+        return common.median([r[key] for r in runs[kind]])
+
     mb = 1 << 20
-    result = {
-        "file_mb": os.path.getsize(path) / mb,
-        "clauses": ours[0]["clauses"],
-        "mirl_seconds": t_ours,
-        "minisat_seconds": t_theirs,
-        "time_ratio": t_ours / t_theirs,
-        "mirl_peak_mb": m_ours / mb,
-        "minisat_peak_mb": m_theirs / mb,
-        "kernel_formula_mb": kernel["grown"] / mb,
-        "peak_vs_minisat": m_ours / m_theirs,
-        "peak_vs_kernel_formula": m_ours / kernel["grown"],
-        "minisat_load_only_seconds": t_load,
-        "time_ratio_vs_load_only": t_ours / t_load,
-    }
-    print("file %.1f MB, %d clauses" % (result["file_mb"], result["clauses"]))
-    print("parse and load: mirl %.2f s, MiniSat %.2f s, ratio %.2f" % (t_ours, t_theirs, result["time_ratio"]))
-    print("peak memory: mirl %.0f MB, MiniSat %.0f MB (ratio %.2f); formula in the kernel %.0f MB, mirl's peak %.2fx"
-          % (result["mirl_peak_mb"], result["minisat_peak_mb"], result["peak_vs_minisat"],
-             result["kernel_formula_mb"], result["peak_vs_kernel_formula"]))
-    print("MiniSat's own part alone (clauses already parsed into lists by PySAT): %.2f s, mirl's whole read %.2fx"
-          % (t_load, result["time_ratio_vs_load_only"]))
+    result = {"file_mb": os.path.getsize(path) / mb, "clauses": runs["mirl"][0]["clauses"],
+              "kernel_formula_mb": kernel["grown"] / mb}
+    for kind in runs:
+        for key in ("seconds", "cpu", "peak"):
+            result["%s_%s" % (kind, key)] = med(kind, key)
+    for peer in ("minisat", "minisat-load"):
+        for key in ("seconds", "cpu"):
+            result["%s_ratio_vs_%s" % (key, peer)] = med("mirl", key) / med(peer, key)
+    result["peak_vs_kernel_formula"] = med("mirl", "peak") / kernel["grown"]
+    print("file %.1f MB, %d clauses; median of %d runs each, wall (CPU) seconds" % (
+        result["file_mb"], result["clauses"], args.runs))
+    print("mirl command line, file to solver:        %.2f (%.2f)" % (med("mirl", "seconds"), med("mirl", "cpu")))
+    print("PySAT CNF(from_file) + Minisat22:        %.2f (%.2f)  mirl %.2fx (%.2fx)" % (
+        med("minisat", "seconds"), med("minisat", "cpu"), result["seconds_ratio_vs_minisat"],
+        result["cpu_ratio_vs_minisat"]))
+    print("Minisat22 loading clauses already parsed: %.2f (%.2f)  mirl %.2fx (%.2fx)" % (
+        med("minisat-load", "seconds"), med("minisat-load", "cpu"), result["seconds_ratio_vs_minisat-load"],
+        result["cpu_ratio_vs_minisat-load"]))
+    print("peak memory: mirl %.0f MB, the formula in the kernel %.0f MB: %.2fx; PySAT + MiniSat %.0f MB" % (
+        med("mirl", "peak") / mb, result["kernel_formula_mb"], result["peak_vs_kernel_formula"],
+        med("minisat", "peak") / mb))
     common.save("parse", result)
     return 0
 

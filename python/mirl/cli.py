@@ -11,6 +11,7 @@ while it works goes to standard error.
 import argparse
 import contextlib
 import ctypes
+import gc
 import json
 import lzma
 import os
@@ -316,13 +317,21 @@ def _load(reader, options, proof, progress):
         formula = Formula(reader.nvars)
         keep = formula.texts.append
         add = solver.add_parsed
-        for clauses in reader.batches():
-            try:
-                add(clauses)
-            except TypeError as error:
-                reader.explain()
-                raise DimacsError("the solver refused a clause (%s)" % error, None, options.file) from None
-            keep(reader.last_text)
+        # The batches are lists of lists that live for one step and hold no
+        # cycles: the cyclic collector would only walk them again and again.
+        collecting = gc.isenabled()
+        gc.disable()
+        try:
+            for clauses in reader.batches():
+                try:
+                    add(clauses)
+                except TypeError as error:
+                    reader.explain()
+                    raise DimacsError("the solver refused a clause (%s)" % error, None, options.file) from None
+                keep(reader.last_text)
+        finally:
+            if collecting:
+                gc.enable()
     formula.count = reader.count
     formula.warnings = reader.warnings
     return solver, formula
