@@ -156,6 +156,18 @@ def test_the_solver_interface_answers_as_minisat_does():
         assert ours.get_status() is not None and ours.time_accum() >= ours.time() >= 0
         assert set(ours.accum_stats()) == set(peer.accum_stats())
 
+    # solve() lifts the budgets, as MiniSat's does: the limited calls after
+    # it are not stopped by a budget it spent.
+    rng = random.Random(3)
+    clauses = [random_clause(rng, 50, 3) for _ in range(200)]
+    with mirl.Solver(clauses) as ours:
+        ours.conf_budget(1)
+        assert ours.solve() is True
+        for _ in range(5):
+            ours.add_clause([-literal for literal in ours.get_model()])
+            assert ours.solve_limited() is not None
+        assert ours.accum_stats()["conflicts"] > 1
+
     small = [[-1, 2], [-2, 3]]
     with mirl.Solver(bootstrap_with=small) as ours, Minisat22(bootstrap_with=small) as peer:
         assert sorted(map(tuple, ours.enum_models())) == sorted(map(tuple, peer.enum_models()))

@@ -300,7 +300,9 @@ def _load(reader, options, proof, progress):
     batch, and the formula kept for checking a model.  A header whose
     variable count the kernel cannot hold is malformed input, reported on
     the header's line."""
-    with reader.stream:
+    # Standard input stays open (a decompressor over it is left to the
+    # collector, which does not close what it reads from).
+    with contextlib.nullcontext() if options.file == "-" else reader.stream:
         solver = Solver(
             restarts=None if options.restarts == "none" else options.restarts,
             seed=options.seed,
@@ -417,12 +419,15 @@ def _close_proof(proof, options):
     return None
 
 
-def _input(options, proof, progress, out, start):
-    """(reader, solver, formula), or (None, None, error text)."""
+def _input(options, proof, progress, out, start, signals):
+    """(reader, solver, formula), or (None, None, error text).  From the
+    moment the solver holds the formula a signal interrupts it instead of
+    the reading."""
     with _kernel_output_to_stderr(out):
         try:
             reader = _read(options, None, start)
             solver, formula = _load(reader, options, proof, progress)
+            signals.solver = solver
             return reader, solver, formula
         except _Interrupted:
             return None, None, "interrupted"
@@ -451,7 +456,7 @@ def main(argv=None):
     failure = None
     with _Signals() as signals:
         try:
-            reader, solver, formula = _input(options, proof, progress, out, start)
+            reader, solver, formula = _input(options, proof, progress, out, start, signals)
             if reader is None:
                 failure = formula
             else:
@@ -464,7 +469,6 @@ def main(argv=None):
                 verbose("restarts %s, seed %d, conflict limit %s, time limit %s, proof %s" % (
                     options.restarts, options.seed, options.conflict_limit, options.time_limit,
                     options.proof or "none"))
-                signals.solver = solver
                 with _kernel_output_to_stderr(out), _limits(solver, options, start):
                     result = solver.solve_limited()
                 model = solver.get_model() if result is True else None

@@ -184,8 +184,11 @@ class PySATInterface:
 
     def _search_limits(self):
         """(conflict limit, whether the other budgets need checking) for a
-        search about to start: ``solve`` runs without budgets."""
+        search about to start.  ``solve`` runs without budgets and, as
+        MiniSat's does, lifts them: a budget set before it would otherwise
+        be spent already when ``solve_limited`` comes next."""
         if not self._limited:
+            self._conflict_budget = self._propagation_budget = self._decision_budget = None
             return _UNLIMITED, False
         limit = _UNLIMITED if self._conflict_budget is None else self._conflict_budget
         return limit, self._propagation_budget is not None or self._decision_budget is not None
