@@ -5,8 +5,8 @@ work that bought it.
 
     python bench/policy.py [--limit SECONDS] [--json NAME] [INSTANCE ...]
 
-INSTANCE is FAMILY/NAME of the shared benchmark set (default: a handful
-across the families).  Columns: seconds, conflicts, clause visits per
+INSTANCE is FAMILY/NAME of the shared benchmark set, or a FAMILY for all of
+its instances (default: a handful across the families).  Columns: seconds, conflicts, clause visits per
 conflict and per trail assignment, the learnt clauses held on average (sampled
 at every conflict a multiple of 64) for mirl; seconds, conflicts and
 propagations per conflict for MiniSat (its ``propagations`` counts trail
@@ -115,7 +115,13 @@ def main():
                     "prp/cfl", "ratio"))
     rows = []
     totals = [0.0, 0.0]
+    names = []
     for name in options.instances:
+        if "/" in name:
+            names.append(name)
+        else:  # a whole family
+            names += [name + "/" + os.path.basename(path)[:-4] for path in common.family_files(name)]
+    for name in names:
         path = os.path.join(common.BENCH, name + ".cnf")
         nvars, clauses = common.read_cnf(path)
         ours = solve_mirl(clauses, nvars, options.limit, **settings)

@@ -117,7 +117,7 @@ class SearchPolicy:
 
     Restarts: whenever the glue of the recent learnt clauses (a moving
     average over about 32 conflicts) exceeds the average over the whole
-    search by a quarter, at least 50 conflicts after the last restart.  A
+    search by a quarter, at least 20 conflicts after the last restart.  A
     restart schedule given by the user replaces this rule (it is asked once
     per run, with the number of its own restarts).
 
@@ -140,7 +140,7 @@ class SearchPolicy:
 
     FAST = 1 / 32
     MARGIN = 1.25
-    MIN_RUN = 50
+    MIN_RUN = 20
     FIRST_PHASE = 1000
     PREFER_FOCUSED = 0.85
     PREFERRED_SHARE = 16
