@@ -57,6 +57,17 @@ class Counted(mirl.Solver):
         super()._restart(run)
         self._bound = mirl_nif.info(self._handle, "number_of_bound_variables")
 
+    def counts(self):
+        """Conflicts, visits, assignments and average learnt clauses held,
+        once the solve is over."""
+        handle = self.handle
+        self.assignments += max(0, mirl_nif.info(handle, "number_of_bound_variables") - self._bound)
+        self._bound = mirl_nif.info(handle, "number_of_bound_variables")
+        stats = self.stats
+        held = sum(self.held) / len(self.held) if self.held else stats["learnt_clauses"]
+        return {"conflicts": stats["conflicts"], "visits": stats["propagations"], "assignments": self.assignments,
+                "held": held}
+
 
 def solve_mirl(clauses, nvars, limit, **options):
     solver = Counted(**options)
@@ -71,15 +82,11 @@ def solve_mirl(clauses, nvars, limit, **options):
     if answer:
         model = set(solver.get_model())
         assert all(any(l in model for l in c) for c in clauses)
-    handle = solver.handle
-    solver.assignments += max(0, mirl_nif.info(handle, "number_of_bound_variables") - solver._bound)
-    stats = solver.stats
-    conflicts = max(1, stats["conflicts"])
-    visits = stats["propagations"]
-    held = sum(solver.held) / len(solver.held) if solver.held else stats["learnt_clauses"]
-    return {"answer": answer, "seconds": seconds, "conflicts": stats["conflicts"], "visits": visits,
-            "per_conflict": visits / conflicts, "per_assignment": visits / max(1, solver.assignments),
-            "assignments": solver.assignments, "held": held, "restarts": stats["restarts"]}
+    result = solver.counts()
+    result.update({"answer": answer, "seconds": seconds,
+                   "per_conflict": result["visits"] / max(1, result["conflicts"]),
+                   "per_assignment": result["visits"] / max(1, result["assignments"])})
+    return result
 
 
 def solve_minisat(clauses, limit):
