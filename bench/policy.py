@@ -5,8 +5,8 @@ work that bought it.
 
     python bench/policy.py [--limit SECONDS] [--json NAME] [INSTANCE ...]
 
-INSTANCE is FAMILY/NAME of the shared benchmark set (default: a handful
-across the families).  Columns: seconds, conflicts, clause visits per
+INSTANCE is FAMILY/NAME of the shared benchmark set, or a FAMILY for all of
+its instances (default: a handful across the families).  Columns: seconds, conflicts, clause visits per
 conflict and per trail assignment, the learnt clauses held on average (sampled
 at every conflict a multiple of 64) for mirl; seconds, conflicts and
 propagations per conflict for MiniSat (its ``propagations`` counts trail
@@ -57,6 +57,17 @@ class Counted(mirl.Solver):
         super()._restart(run)
         self._bound = mirl_nif.info(self._handle, "number_of_bound_variables")
 
+    def counts(self):
+        """Conflicts, visits, assignments and average learnt clauses held,
+        once the solve is over."""
+        handle = self.handle
+        self.assignments += max(0, mirl_nif.info(handle, "number_of_bound_variables") - self._bound)
+        self._bound = mirl_nif.info(handle, "number_of_bound_variables")
+        stats = self.stats
+        held = sum(self.held) / len(self.held) if self.held else stats["learnt_clauses"]
+        return {"conflicts": stats["conflicts"], "visits": stats["propagations"], "assignments": self.assignments,
+                "held": held}
+
 
 def solve_mirl(clauses, nvars, limit, **options):
     solver = Counted(**options)
@@ -71,15 +82,11 @@ def solve_mirl(clauses, nvars, limit, **options):
     if answer:
         model = set(solver.get_model())
         assert all(any(l in model for l in c) for c in clauses)
-    handle = solver.handle
-    solver.assignments += max(0, mirl_nif.info(handle, "number_of_bound_variables") - solver._bound)
-    stats = solver.stats
-    conflicts = max(1, stats["conflicts"])
-    visits = stats["propagations"]
-    held = sum(solver.held) / len(solver.held) if solver.held else stats["learnt_clauses"]
-    return {"answer": answer, "seconds": seconds, "conflicts": stats["conflicts"], "visits": visits,
-            "per_conflict": visits / conflicts, "per_assignment": visits / max(1, solver.assignments),
-            "assignments": solver.assignments, "held": held, "restarts": stats["restarts"]}
+    result = solver.counts()
+    result.update({"answer": answer, "seconds": seconds,
+                   "per_conflict": result["visits"] / max(1, result["conflicts"]),
+                   "per_assignment": result["visits"] / max(1, result["assignments"])})
+    return result
 
 
 def solve_minisat(clauses, limit):
@@ -115,7 +122,13 @@ def main():
                     "prp/cfl", "ratio"))
     rows = []
     totals = [0.0, 0.0]
+    names = []
     for name in options.instances:
+        if "/" in name:
+            names.append(name)
+        else:  # a whole family
+            names += [name + "/" + os.path.basename(path)[:-4] for path in common.family_files(name)]
+    for name in names:
         path = os.path.join(common.BENCH, name + ".cnf")
         nvars, clauses = common.read_cnf(path)
         ours = solve_mirl(clauses, nvars, options.limit, **settings)

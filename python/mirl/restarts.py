@@ -117,7 +117,7 @@ class SearchPolicy:
 
     Restarts: whenever the glue of the recent learnt clauses (a moving
     average over about 32 conflicts) exceeds the average over the whole
-    search by a quarter, at least 50 conflicts after the last restart.  A
+    search by a quarter, at least 20 conflicts after the last restart.  A
     restart schedule given by the user replaces this rule (it is asked once
     per run, with the number of its own restarts).
 
@@ -140,7 +140,7 @@ class SearchPolicy:
 
     FAST = 1 / 32
     MARGIN = 1.25
-    MIN_RUN = 50
+    MIN_RUN = 20
     FIRST_PHASE = 1000
     PREFER_FOCUSED = 0.85
     PREFERRED_SHARE = 16
@@ -169,8 +169,8 @@ class SearchPolicy:
         self.reduce_step = reduce_step
         self.reduce_at = reduce_first if reduce_first else float("inf")
         self.reductions = 0
-        self.glue_of = {}  # learnt clause (its compressed literals) -> its glue
-        self.learnt_since_reduce = 0
+        self.glue_of = {}  # learnt clause (its literals as a tuple) -> its glue
+        self.reduced_at = 0  # conflicts at the last reduction
 
     # -- once per solve, restart and reduction -----------------------------
 
@@ -193,13 +193,6 @@ class SearchPolicy:
         self.reductions += 1
         self.reduce_at = conflicts + self.reduce_first + self.reduce_step * self.reductions
         return True
-
-    def reduced(self):
-        self.learnt_since_reduce = 0
-
-    def learnt(self, key, glue):
-        self.glue_of[key] = glue
-        self.learnt_since_reduce += 1
 
     # -- once per conflict ----------------------------------------------------
 

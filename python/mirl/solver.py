@@ -4,8 +4,8 @@ functions of ``mirl_nif``, one handle per ``Solver``.
 The kernel does the propagation, the first-UIP analysis, minimisation and the
 decision order; this file decides when to call what.  One conflict costs
 these calls: ``nbcp`` (propagate and decide until a conflict), ``level``,
-``conflict``, ``minimize``, ``get_clause`` and ``compress_clause`` (the
-lemma's literals: their levels give its glue and its assertion level), ``pop``
+``conflict``, ``minimize``, ``get_clause`` (the lemma's literals: the
+levels of their variables give its glue and its assertion level), ``pop``
 and ``move_clause`` (attach the lemma, which asserts its first literal).
 Restarts return to level 0; so do the reductions of the learnt clauses.  When
 to restart, how far analysis moves variables and when to reduce is the
@@ -59,8 +59,8 @@ class _Run:
         "cid",  # the clause just learnt,
         "size",  # its length,
         "glue",  # its number of decision levels,
-        "target",  # its assertion level
-        "key",  # and its literals, compressed
+        "target",  # and its assertion level
+        "glue_of",  # learnt clause (its literals as a tuple) -> its glue
     )
 
 
@@ -504,6 +504,7 @@ class Solver(PySATInterface):
         run.calls = 0
         run.learnt_literals = 0
         run.level_of = functools.partial(_nif.implication_level, handle)
+        run.glue_of = self._policy.glue_of
         self._policy.start(run, run.conflicts)
         return run
 
@@ -555,23 +556,20 @@ class Solver(PySATInterface):
         run.learnt_literals += size
         run.cid = cid
         run.size = size
-        if size == 1:
-            run.target = 0
-            run.glue = 1
-            if self._proof is not None:
-                self._proof.add(_nif.get_clause(handle, cid, None, True))
-            return True
         literals = _nif.get_clause(handle, cid, None, True)
         if self._proof is not None:
             self._proof.add(literals)
+        if size == 1:
+            run.target = 0
+            run.glue = 1
+            return True
         # The asserting literal comes first and alone at the conflict level;
         # the highest level among the others is where it becomes unit.
-        run.key = bytes(_nif.compress_clause(handle, cid))
-        levels = list(map(run.level_of, map(abs, literals)))
-        levels[0] = 0
+        levels = set(map(run.level_of, map(abs, literals)))
+        run.glue = len(levels)
+        run.glue_of[tuple(literals)] = run.glue
+        levels.discard(at)
         run.target = max(levels)
-        levels[0] = at
-        run.glue = len(set(levels))
         return True
 
     def _backjump(self, run):
@@ -583,8 +581,6 @@ class Solver(PySATInterface):
         _nif.move_clause(handle, run.cid, _GAMMA)
         if run.size == 1:
             self._learnt_units += 1
-        else:
-            self._policy.learnt(run.key, run.glue)
         if run.place or target < run.placed:
             # Assumptions above the target level are gone (or were never all
             # placed): decide them again from there.
@@ -712,10 +708,10 @@ class Solver(PySATInterface):
         _nif.clauseset_sort(handle, _GAMMA)
         size = _nif.clauseset_size(handle, _GAMMA)
         ids = range(_GAMMA_BASE, _GAMMA_BASE + size)
-        compress = _nif.compress_clause
-        keys = [bytes(compress(handle, cid)) for cid in ids]
+        get_clause = _nif.get_clause
+        keys = [tuple(get_clause(handle, cid, None, True)) for cid in ids]
         glue = list(map(glue_of.get, keys, itertools.repeat(_GLUE_UNKNOWN, size)))
-        recent = self._policy.learnt_since_reduce
+        recent = self._conflicts - self._policy.reduced_at
         candidates = [
             (g, position) for position, g in enumerate(glue)
             if g > _GLUE_CORE and (g > _GLUE_TIER2 or position >= recent)
@@ -729,18 +725,17 @@ class Solver(PySATInterface):
             doomed.update(position for position, cid in enumerate(ids) if clause_info(handle, cid, _STATUS) == _DEAD)
         clause_info = _nif.clause_info
         del_clause = _nif.del_clause
-        get_clause = _nif.get_clause
         deleted = 0
         for position in sorted(doomed, reverse=True):
             cid = _GAMMA_BASE | position
             if glue[position] <= _GLUE_CORE and clause_info(handle, cid, _STATUS) != _DEAD:
                 continue  # binary
             if proof is not None:
-                proof.delete(get_clause(handle, cid, None, True))
+                proof.delete(list(keys[position]))
             del_clause(handle, cid)
             glue_of.pop(keys[position], None)
             deleted += 1
-        self._policy.reduced()
+        self._policy.reduced_at = self._conflicts
         self._deleted += deleted
         self._reductions += 1
 
