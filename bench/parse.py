@@ -1,11 +1,13 @@
 """Reading a large DIMACS file: the command line's reading and loading path
-(``mirl.cli``: parse, create the variables, add every clause) against a
-PySAT user's way of loading the same file into MiniSat (``CNF(from_file=)``
-then ``Minisat22(bootstrap_with=)``), each in a fresh process, alternately,
-median of 3.  Reported: seconds and peak resident growth over the process
-after its imports, as ratios, and mirl's peak against the size the formula
-takes in the kernel (the resident growth of adding the same clauses one at a
-time from a generator, with nothing else alive).
+(``mirl.cli``: parse, create the variables, add every clause) against
+PySAT's MiniSat two ways: a PySAT user's way of loading the file
+(``CNF(from_file=)`` then ``Minisat22(bootstrap_with=)``), and MiniSat's own
+part alone (``Minisat22(bootstrap_with=)`` given clauses parsed beforehand).
+Each run is a fresh process; the three alternate; medians of R runs.
+Reported: wall and CPU seconds as ratios, and mirl's peak resident growth
+(over the process after its imports) against the size the formula takes in
+the kernel (the resident growth of adding the same clauses one at a time
+from the file, with nothing else alive).
 
 The input is generated (random 3-SAT, about 20 MB and 900,000 clauses) into
 build/bench-results and never checked in.
@@ -80,7 +82,7 @@ def worker(kind, path):
         clauses = solver.nof_clauses()
     elif kind == "mirl":
         options = cli._arguments([path, "-q"])
-        reader = cli._read(options, None, start)
+        reader = cli._read(options)
         solver, formula = cli._load(reader, options, None, None)
         clauses = solver.nof_clauses()
     else:  # the formula's size in the kernel: clauses streamed in, nothing kept

@@ -4,6 +4,7 @@ standard input, the final statistics; and the block reader it uses against
 the line-by-line reader."""
 
 import gzip
+import io
 import os
 import random
 import signal
@@ -75,7 +76,7 @@ def _quirky(rng):
 
 
 def _by_blocks(text, size, check_range):
-    reader = Reader(__import__("io").BytesIO(text.encode("latin-1")), "in.cnf", size, check_range)
+    reader = Reader(io.BytesIO(text.encode("latin-1")), "in.cnf", size, check_range)
     clauses = []
     for batch in reader.batches():
         clauses += batch

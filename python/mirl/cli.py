@@ -282,7 +282,7 @@ class _Refused(Exception):
     pass
 
 
-def _read(options, comment, start):
+def _read(options):
     """A reader at the end of the header of the input."""
     # The kernel refuses literals beyond the header's variables itself.
     reader = Reader(open_binary(options.file), options.file, check_range=False)
@@ -425,7 +425,7 @@ def _input(options, proof, progress, out, start, signals):
     the reading."""
     with _kernel_output_to_stderr(out):
         try:
-            reader = _read(options, None, start)
+            reader = _read(options)
             solver, formula = _load(reader, options, proof, progress)
             signals.solver = solver
             return reader, solver, formula
