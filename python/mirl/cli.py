@@ -6,6 +6,12 @@ every clause of the file before it is printed; unreadable input (a header
 the kernel cannot hold included) is one error line and exit code 1.
 Standard output carries only s, v and c lines: whatever the kernel prints
 while it works goes to standard error.
+
+The input is read in blocks and streamed into the kernel; the proof is opened
+before it, never over it.  A proof that cannot be written ends the run with
+one error line and exit code 1.  The first Ctrl-C ends the reading cleanly or
+stops the search ("s UNKNOWN" after the statistics); a second one ends the
+process.
 """
 
 import argparse
@@ -264,6 +270,10 @@ def _same_file(a, b):
     return stat.S_ISREG(first.st_mode) and (first.st_dev, first.st_ino) == (second.st_dev, second.st_ino)
 
 
+class _Refused(Exception):
+    """The proof cannot be written where asked."""
+
+
 def _open_proof(options):
     """The proof writer (or None), opened before the input is read; an
     error line when the proof would overwrite the input or cannot be
@@ -276,10 +286,6 @@ def _open_proof(options):
         return DratWriter(options.proof, binary=options.binary_proof)
     except OSError as error:
         raise _Refused("cannot write the proof to %s: %s" % (options.proof, error.strerror or error)) from None
-
-
-class _Refused(Exception):
-    pass
 
 
 def _read(options):
@@ -379,7 +385,7 @@ def _summary(comment, solver, stats, proof, options, start, cpu_start, verbose):
     if verbose:
         comment("propagation passes %d, clause visits %d, reductions %d, literals per learnt clause %.1f" % (
             stats["propagation_passes"], stats["clause_visits"], stats["reductions"],
-            stats["learnt_literals"] / max(1, stats["conflicts"] - stats["learnt_units"])))
+            stats["learnt_literals"] / max(1, stats["conflicts"])))
     comment("peak memory  %.1f MB" % (_peak_memory() / (1 << 20)))
     comment("time         %.3f s solving, %.3f s CPU, %.3f s wall" % (
         seconds, time.process_time() - cpu_start, time.perf_counter() - start))
