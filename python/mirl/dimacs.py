@@ -7,6 +7,8 @@ benchmark files are sloppy: repeated blanks and tabs, clauses spanning lines,
 blank lines, comments after the header, a clause count in the header that
 does not match the body (reported as a warning), and the ``%`` line that ends
 the classic uniform random 3-SAT files (everything after it is ignored).
+``Reader`` reads the same format block by block, for large files: the
+command line streams its batches into the solver.
 """
 
 import bz2
@@ -16,7 +18,7 @@ import json
 import lzma
 import sys
 
-__all__ = ["Cnf", "DimacsError", "open_cnf", "read_dimacs", "parse_dimacs", "write_dimacs"]
+__all__ = ["Cnf", "DimacsError", "Reader", "open_binary", "open_cnf", "read_dimacs", "parse_dimacs", "write_dimacs"]
 
 
 class DimacsError(ValueError):
@@ -63,9 +65,10 @@ _MAGIC = (
 
 def open_cnf(path):
     """Open a CNF file for reading as text, decompressing it when its first
-    bytes say it is gzip, xz or bzip2; ``-`` is standard input."""
+    bytes say it is gzip, xz or bzip2; ``-`` is standard input (compressed
+    or not)."""
     if path == "-":
-        return io.TextIOWrapper(sys.stdin.buffer, encoding="latin-1")
+        return io.TextIOWrapper(open_binary(path), encoding="latin-1")
     with open(path, "rb") as probe:
         head = probe.read(6)
     for magic, opener in _MAGIC:
