@@ -79,12 +79,15 @@ def _arguments(argv):
 
 class ProgressTable:
     """Prints a progress line on stderr at most every ``interval`` seconds,
-    with a header naming what each column counts before the first one."""
+    with a header naming what each column counts before the first one:
+    seconds since the start, conflicts and restarts so far, learnt clauses
+    held, variables fixed at level 0, assignments propagated per second
+    since the previous line."""
 
     header = (
         "c",
-        "c      time   conflicts   restarts     learnt   level-0   propagations",
-        "c   seconds       total      total    clauses vars fixed     per second",
+        "c      time   conflicts   restarts     learnt     fixed   propagations",
+        "c   seconds       total      total    clauses      vars     per second",
         "c   ------------------------------------------------------------------",
     )
 
