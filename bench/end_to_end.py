@@ -55,6 +55,10 @@ def main(argv=None):
                 result = run(solver, path, options.limit)
                 row[solver] = None if result is None else result["seconds"]
                 row[solver + "_answer"] = None if result is None else result["answer"]
+                if result is not None and solver in ("mirl", "minisat"):
+                    for key in ("conflicts", "visits", "assignments", "held", "propagations"):
+                        if key in result:
+                            row[solver + "_" + key] = result[key]
             answers = {row[s + "_answer"] for s in SOLVERS if row[s] is not None}
             if len(answers) > 1:
                 raise SystemExit("solvers disagree on " + path)

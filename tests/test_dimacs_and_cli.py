@@ -268,7 +268,8 @@ def test_the_progress_table_is_printed_on_stderr_for_long_runs(tmp_path, capsys)
     assert code == 20
     lines = err.splitlines()
     assert all(line.startswith("c") for line in lines)
-    assert any("conflicts" in line and "props/s" in line for line in lines)
+    assert any("conflicts" in line and "propagations" in line for line in lines)
+    assert any("seconds" in line and "per second" in line for line in lines)
     assert len(lines) >= 4
     assert "conflicts" not in out.split("s UNSATISFIABLE")[1]
 

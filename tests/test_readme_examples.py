@@ -33,5 +33,14 @@ def test_first_look_prints_the_documented_values():
 def test_hand_driven_learning_loop_finds_a_model():
     out = io.StringIO()
     with contextlib.redirect_stdout(out):
-        exec(compile(python_blocks()[2], "README.md", "exec"), {})
+        block = [b for b in python_blocks() if "def solve(clauses, n)" in b][0]
+        exec(compile(block, "README.md", "exec"), {})
     assert out.getvalue().strip() == "[1, 2, 3]"
+
+
+def test_pysat_users_example_prints_the_optimum():
+    out = io.StringIO()
+    with contextlib.redirect_stdout(out):
+        block = [b for b in python_blocks() if "rc2.RC2" in b][0]
+        exec(compile(block, "README.md", "exec"), {})
+    assert out.getvalue().strip() == "[1, -2] 2"

@@ -11,6 +11,7 @@ import pytest
 from cnf_tools import bench_files, minisat_answer, parity_chain, pigeonhole, random_ksat, satisfies
 
 import mirl
+import mirl_nif
 from mirl import Solver, SolverError
 from mirl.restarts import Fixed, Geometric, Luby, luby
 
@@ -284,13 +285,24 @@ def test_a_conflict_budget_stops_the_search_and_can_be_lifted():
         assert solver.solve() is False
 
 
-def test_a_propagation_budget_stops_the_search():
+def test_budgets_bind_solve_limited_only():
+    """As in PySAT: propagations count assignments, 0 or -1 lifts a budget,
+    and solve() ignores the budgets that stop solve_limited()."""
     with Solver(pigeonhole(7)) as solver:
         solver.prop_budget(50)
-        assert solver.solve() is None
-        solver.prop_budget(-1)
+        assert solver.solve_limited() is None
+        done = solver.accum_stats()["propagations"]
+        assert 50 <= done < 50 + 2 * solver.nof_vars()
+        solver.prop_budget(0)
+        solver.dec_budget(5)
+        assert solver.solve_limited() is None
+        solver.dec_budget(-1)
         solver.conf_budget(20)
-        assert solver.solve() is None
+        conflicts = solver.accum_stats()["conflicts"]
+        assert solver.solve_limited() is None
+        assert solver.accum_stats()["conflicts"] == conflicts + 20
+        solver.conf_budget(5)
+        assert solver.solve() is False
 
 
 def test_an_interrupt_holds_until_it_is_cleared():
@@ -465,3 +477,91 @@ def test_the_custom_heuristic_example_solves_its_instance(capsys):
     out = capsys.readouterr().out
     assert out.startswith("answer: SAT\n")
     assert "model: " in out
+
+
+# -- how the search proceeds ----------------------------------------------------
+
+
+class _WatchedJumps(Solver):
+    """Checks every backjump against the clause just learnt: the search must
+    land on the second-highest level among its literals (the assertion
+    level), where the first literal is true and every other one false."""
+
+    def __init__(self, *args, **kwargs):
+        super().__init__(*args, **kwargs)
+        self.jumps = []
+
+    def _backjump(self, run):
+        handle = self.handle
+        literals = mirl_nif.get_clause(handle, run.cid, None, True)
+        levels = [mirl_nif.implication_level(handle, abs(literal)) for literal in literals]
+        at = mirl_nif.level(handle)
+        super()._backjump(run)
+        expected = max(levels[1:]) if len(literals) > 1 else 0
+        assert levels[0] == at and all(level < at for level in levels[1:])
+        assert mirl_nif.level(handle) == expected
+        assert self.value(literals[0]) is True
+        assert all(self.value(literal) is False for literal in literals[1:])
+        third = sorted(levels[1:])[-2] if len(literals) > 2 else 0
+        self.jumps.append((at - expected, expected - third))
+
+
+@pytest.mark.parametrize("options", [{}, {"bump": 1, "restarts": "luby"}])
+def test_every_backjump_lands_on_the_assertion_level(options):
+    clauses = random_ksat(80, 341, 3, 11)
+    with _WatchedJumps(clauses, **options) as solver:
+        assert solver.solve() is minisat_answer(clauses)
+        # Jumps of more than one level happen, and so do clauses whose
+        # third-highest level lies below the assertion level: jumping one
+        # level back, or to the third-highest level, would be caught.
+        assert max(back for back, _ in solver.jumps) > 1
+        assert sum(1 for _, gap in solver.jumps if gap > 0) > len(solver.jumps) // 4
+
+
+def test_clauses_and_solves_from_inside_a_solve_are_refused_and_nothing_is_lost(capfd):
+    clauses = pigeonhole(6)
+    refused = []
+
+    def progress(solver):
+        for attempt in (lambda: solver.add_clause([1]), lambda: solver.add_clause([-1, 2]), solver.solve):
+            with pytest.raises(SolverError, match="while solve"):
+                attempt()
+            refused.append(attempt)
+
+    with Solver(clauses, progress=progress, restarts=Fixed(10)) as solver:
+        assert solver.solve() is False
+        assert refused
+    # After the search the same clauses are welcome, and a unit that is
+    # false under the search's assignment never makes the formula
+    # unsatisfiable by itself.
+    with Solver([[1, 2], [-1, 2]], decision_policy=lambda s: -2 if s.value(2) is None else None) as solver:
+        assert solver.solve() is True
+        solver.decision_policy = None
+        assert solver.add_clause([-2, 3]) is True
+        assert solver.solve() is True and solver.get_model()[:3] == [solver.get_model()[0], 2, 3]
+        assert solver.add_clause([-3]) is False
+        assert solver.solve() is False
+    # The kernel never met a watched clause of one literal.
+    assert "select=" not in capfd.readouterr().out
+
+
+def test_geometric_runs_are_capped_integers_and_count_only_their_own_restarts():
+    schedule = Geometric(100, 1.5)
+    lengths = [schedule(i) for i in range(3000)]
+    assert all(type(length) is int for length in lengths)
+    assert lengths[:5] == [100, 150, 225, 337, 506]
+    assert lengths[-1] == Geometric.CAP and lengths == sorted(lengths)
+    assert schedule(10 ** 12) == Geometric.CAP
+    asked = []
+
+    def recording(restarts):
+        asked.append(restarts)
+        return 40
+
+    with Solver(pigeonhole(7), restarts=recording, reduce=20) as solver:
+        solver.conf_budget(3000)
+        solver.solve_limited()
+        stats = solver.stats
+    # Reductions restart as well, without asking the schedule.
+    assert asked == list(range(len(asked)))
+    assert stats["reductions"] > 0 and stats["restarts"] > len(asked) - 1

@@ -6,19 +6,31 @@ every clause of the file before it is printed; unreadable input (a header
 the kernel cannot hold included) is one error line and exit code 1.
 Standard output carries only s, v and c lines: whatever the kernel prints
 while it works goes to standard error.
+
+The input is read in blocks and streamed into the kernel; the proof is opened
+before it, never over it.  A proof that cannot be written ends the run with
+one error line and exit code 1.  The first Ctrl-C ends the reading cleanly or
+stops the search ("s UNKNOWN" after the statistics); a second one ends the
+process.
 """
 
 import argparse
 import contextlib
 import ctypes
+import gc
+import json
+import lzma
 import os
+import resource
 import signal
+import stat
 import sys
 import threading
 import time
+import zlib
 
 from . import __version__
-from .dimacs import DimacsError, read_dimacs
+from .dimacs import DimacsError, Reader, open_binary
 from .proof import DratWriter
 from .solver import Solver
 
@@ -36,6 +48,7 @@ def _arguments(argv):
     )
     parser.add_argument("file", metavar="FILE", help="CNF file, plain or compressed (.gz, .xz, .bz2); - for stdin")
     parser.add_argument("-q", "--quiet", action="store_true", help="print only the s and v lines")
+    parser.add_argument("-v", "--verbose", action="store_true", help="print more detail: reading, options, counters")
     parser.add_argument("-n", "--no-model", action="store_true", help="do not print the v lines")
     parser.add_argument("--proof", metavar="PROOF", help="write a DRAT proof of unsatisfiability to PROOF")
     parser.add_argument("--binary-proof", action="store_true", help="write the proof in binary DRAT")
@@ -45,7 +58,8 @@ def _arguments(argv):
     parser.add_argument("--time-limit", type=float, default=None, metavar="SEC", help="give up after SEC seconds")
     parser.add_argument("--conflict-limit", type=int, default=None, metavar="N", help="give up after N conflicts")
     parser.add_argument(
-        "--restarts", choices=("luby", "geometric", "none"), default="luby", help="restart schedule (default luby)"
+        "--restarts", choices=("adaptive", "luby", "geometric", "none"), default="adaptive",
+        help="restart schedule (default adaptive)"
     )
     parser.add_argument(
         "--report-interval", type=float, default=1.0, metavar="SEC", help="seconds between progress lines on stderr"
@@ -58,17 +72,23 @@ def _arguments(argv):
         parser.error("--time-limit must be positive")
     if options.conflict_limit is not None and options.conflict_limit < 0:
         parser.error("--conflict-limit must not be negative")
+    if options.quiet and options.verbose:
+        parser.error("-q and -v exclude each other")
     return options
 
 
 class ProgressTable:
     """Prints a progress line on stderr at most every ``interval`` seconds,
-    with a header before the first one."""
+    with a header naming what each column counts before the first one:
+    seconds since the start, conflicts and restarts so far, learnt clauses
+    held, variables fixed at level 0, assignments propagated per second
+    since the previous line."""
 
     header = (
         "c",
-        "c    seconds   conflicts  restarts     learnt      fixed     props/s",
-        "c   ---------------------------------------------------------------",
+        "c      time   conflicts   restarts     learnt     fixed   propagations",
+        "c   seconds       total      total    clauses      vars     per second",
+        "c   ------------------------------------------------------------------",
     )
 
     def __init__(self, stream, interval, start):
@@ -76,7 +96,7 @@ class ProgressTable:
         self.interval = interval
         self.start = start
         self.last_time = start
-        self.last_visits = 0
+        self.last_propagations = 0
         self.lines = 0
 
     def __call__(self, solver):
@@ -87,12 +107,12 @@ class ProgressTable:
     def line(self, solver, now=None):
         now = time.perf_counter() if now is None else now
         stats = solver.stats
-        visits = stats["propagations"]
-        rate = (visits - self.last_visits) / max(now - self.last_time, 1e-9)
+        propagations = stats["propagations"]
+        rate = (propagations - self.last_propagations) / max(now - self.last_time, 1e-9)
         if not self.lines:
             self.stream.write("\n".join(self.header) + "\n")
         self.stream.write(
-            "c %10.1f %11d %9d %10d %10d %11.3g\n"
+            "c %9.1f %11d %10d %10d %9d %14.3g\n"
             % (
                 now - self.start,
                 stats["conflicts"],
@@ -105,7 +125,7 @@ class ProgressTable:
         self.stream.flush()
         self.lines += 1
         self.last_time = now
-        self.last_visits = visits
+        self.last_propagations = propagations
 
 
 def format_model(model, width=78):
@@ -122,13 +142,30 @@ def format_model(model, width=78):
     return lines
 
 
+class Formula:
+    """The clauses of the input as the reader handed them over, kept as
+    compact JSON text (about the size of the file) for checking a model."""
+
+    def __init__(self, nvars):
+        self.nvars = nvars
+        self.count = 0
+        self.texts = []
+        self.warnings = []
+
+    def __len__(self):
+        return self.count
+
+    def __iter__(self):
+        for text in self.texts:
+            yield from json.loads(text)
+
+
 def _falsified(clauses, model):
     """Index of the first clause the model does not satisfy, or None."""
+    true = set(model)
+    isdisjoint = true.isdisjoint
     for index, clause in enumerate(clauses):
-        for literal in clause:
-            if model[abs(literal) - 1] == literal:
-                break
-        else:
+        if isdisjoint(clause):
             return index
     return None
 
@@ -147,22 +184,6 @@ def _commenter(out, quiet):
 def _error(text):
     sys.stderr.write("mirl: error: %s\n" % text)
     return EXIT_ERROR
-
-
-def _read(options, comment, start):
-    """The parsed formula, or None after the error line."""
-    try:
-        cnf = read_dimacs(options.file)
-    except DimacsError as error:
-        _error(error)
-        return None
-    except OSError as error:
-        _error("cannot read %s: %s" % (options.file, error.strerror or error))
-        return None
-    for line, text in cnf.warnings:
-        comment("warning: " + text)
-    comment("%d variables, %d clauses, parsed in %.2f s" % (cnf.nvars, len(cnf.clauses), time.perf_counter() - start))
-    return cnf
 
 
 def _flush_c_stdout():
@@ -203,69 +224,185 @@ def _kernel_output_to_stderr(out):
         os.close(saved)
 
 
-def _load(cnf, options, proof, progress):
-    """A solver holding the formula. A header whose variable count the kernel
-    cannot hold is malformed input, reported on the header's line."""
-    solver = Solver(
-        restarts=None if options.restarts == "none" else options.restarts,
-        seed=options.seed,
-        proof=proof,
-        progress=progress,
-    )
+class _Interrupted(Exception):
+    """Ctrl-C while the input was being read."""
+
+
+class _Signals:
+    """Ctrl-C and TERM for the whole run.  The first one stops the work in
+    hand: while reading it ends the run cleanly, during the search it lets
+    the solver stop with "s UNKNOWN".  The first Ctrl-C also hands SIGINT
+    back to the system, so that a second one ends the process at once even
+    while the kernel is busy.  Only the main thread can take signals."""
+
+    def __init__(self):
+        self.solver = None
+        self.caught = None
+        self.previous = {}
+
+    def __enter__(self):
+        if threading.current_thread() is threading.main_thread():
+            for signum in (signal.SIGINT, signal.SIGTERM):
+                self.previous[signum] = signal.signal(signum, self._handler)
+        return self
+
+    def __exit__(self, *exc):
+        for signum, handler in self.previous.items():
+            signal.signal(signum, handler)
+        return False
+
+    def _handler(self, signum, frame):
+        first = self.caught is None
+        self.caught = signum
+        if signum == signal.SIGINT:
+            signal.signal(signal.SIGINT, signal.SIG_DFL)
+        if self.solver is not None:
+            self.solver.interrupt()
+        elif first:
+            raise _Interrupted()
+
+
+def _same_file(a, b):
+    """Whether the path ``b`` names the regular file ``a`` names (a path or
+    "-" for standard input)."""
     try:
-        solver.ensure_vars(cnf.nvars)
-    except (TypeError, ValueError, OverflowError, MemoryError):
-        raise DimacsError(
-            "the header declares %d variables, more than the solver can hold" % cnf.nvars, cnf.header_line,
-            options.file,
-        ) from None
-    solver.append_formula(cnf.clauses)
-    return solver
+        first = os.fstat(0) if a == "-" else os.stat(a)
+        second = os.stat(b)
+    except (OSError, ValueError):
+        return False
+    return stat.S_ISREG(first.st_mode) and (first.st_dev, first.st_ino) == (second.st_dev, second.st_ino)
+
+
+class _Refused(Exception):
+    """The proof cannot be written where asked."""
+
+
+def _open_proof(options):
+    """The proof writer (or None), opened before the input is read; an
+    error line when the proof would overwrite the input or cannot be
+    created."""
+    if not options.proof:
+        return None
+    if _same_file(options.file, options.proof):
+        raise _Refused("refusing to write the proof to %s: it is the input file" % options.proof)
+    try:
+        return DratWriter(options.proof, binary=options.binary_proof)
+    except OSError as error:
+        raise _Refused("cannot write the proof to %s: %s" % (options.proof, error.strerror or error)) from None
+
+
+def _read(options):
+    """A reader at the end of the header of the input."""
+    # The kernel refuses literals beyond the header's variables itself.
+    reader = Reader(open_binary(options.file), options.file, check_range=False)
+    try:
+        reader.read_header()
+    except BaseException:
+        if options.file != "-":
+            reader.stream.close()
+        raise
+    return reader
+
+
+def _load(reader, options, proof, progress):
+    """A solver holding the formula, streamed from the reader batch by
+    batch, and the formula kept for checking a model.  A header whose
+    variable count the kernel cannot hold is malformed input, reported on
+    the header's line."""
+    # Standard input stays open (a decompressor over it is left to the
+    # collector, which does not close what it reads from).
+    with contextlib.nullcontext() if options.file == "-" else reader.stream:
+        solver = Solver(
+            restarts=None if options.restarts == "none" else options.restarts,
+            seed=options.seed,
+            proof=proof,
+            progress=progress,
+        )
+        try:
+            solver.ensure_vars(reader.nvars)
+        except (TypeError, ValueError, OverflowError, MemoryError):
+            raise DimacsError(
+                "the header declares %d variables, more than the solver can hold" % reader.nvars,
+                reader.header_line, options.file,
+            ) from None
+        formula = Formula(reader.nvars)
+        keep = formula.texts.append
+        add = solver.add_parsed
+        # The batches are lists of lists that live for one step and hold no
+        # cycles: the cyclic collector would only walk them again and again.
+        collecting = gc.isenabled()
+        gc.disable()
+        try:
+            for clauses in reader.batches():
+                try:
+                    add(clauses)
+                except TypeError as error:
+                    reader.explain()
+                    raise DimacsError("the solver refused a clause (%s)" % error, None, options.file) from None
+                keep(reader.last_text)
+        finally:
+            if collecting:
+                gc.enable()
+    formula.count = reader.count
+    formula.warnings = reader.warnings
+    return solver, formula
+
+
+def _peak_memory():
+    """Peak resident size of the process in bytes."""
+    peak = resource.getrusage(resource.RUSAGE_SELF).ru_maxrss
+    return peak if sys.platform == "darwin" else peak * 1024
 
 
 @contextlib.contextmanager
-def _limits_and_signals(solver, options, start):
-    """The conflict and time limits, and Ctrl-C or TERM stopping the search
-    cleanly ("s UNKNOWN"); the timer and the previous handlers are restored
-    on the way out."""
-    if options.conflict_limit is not None:
+def _limits(solver, options, start):
+    """The conflict and time limits; the timer is cancelled on the way out."""
+    if options.conflict_limit == 0:
+        solver.interrupt()  # a budget of 0 would be no limit
+    elif options.conflict_limit is not None:
         solver.conf_budget(options.conflict_limit)
     timer = None
-    previous_handlers = {}
     try:
         if options.time_limit is not None:
             timer = threading.Timer(max(0.0, options.time_limit - (time.perf_counter() - start)), solver.interrupt)
             timer.daemon = True
             timer.start()
-        if threading.current_thread() is threading.main_thread():
-            for signum in (signal.SIGINT, signal.SIGTERM):
-                previous_handlers[signum] = signal.signal(signum, lambda *_: solver.interrupt())
         yield
     finally:
         if timer is not None:
             timer.cancel()
-        for signum, handler in previous_handlers.items():
-            signal.signal(signum, handler)
 
 
-def _summary(comment, solver, stats, proof, options, start):
-    comment("conflicts %d, restarts %d, learnt %d (units %d), deleted %d" % (
-        stats["conflicts"], stats["restarts"], stats["learnt_clauses"], stats["learnt_units"],
-        stats["deleted_clauses"]))
-    comment("decisions %d, propagation passes %d, clause visits %d" % (
-        stats["decisions"], stats["propagation_passes"], stats["propagations"]))
-    comment("solve time %.3f s, total time %.3f s" % (solver.time(), time.perf_counter() - start))
+def _rate(count, seconds):
+    return "%d (%.0f/s)" % (count, count / seconds) if seconds > 0 else "%d" % count
+
+
+def _summary(comment, solver, stats, proof, options, start, cpu_start, verbose):
+    seconds = solver.time()
+    comment("conflicts    %s" % _rate(stats["conflicts"], seconds))
+    comment("decisions    %s" % _rate(stats["decisions"], seconds))
+    comment("propagations %s" % _rate(stats["propagations"], seconds))
+    comment("restarts     %d" % stats["restarts"])
+    comment("learnt       %d clauses (%d units), %d deleted" % (
+        stats["learnt_clauses"], stats["learnt_units"], stats["deleted_clauses"]))
+    if verbose:
+        comment("propagation passes %d, clause visits %d, reductions %d, literals per learnt clause %.1f" % (
+            stats["propagation_passes"], stats["clause_visits"], stats["reductions"],
+            stats["learnt_literals"] / max(1, stats["conflicts"])))
+    comment("peak memory  %.1f MB" % (_peak_memory() / (1 << 20)))
+    comment("time         %.3f s solving, %.3f s CPU, %.3f s wall" % (
+        seconds, time.process_time() - cpu_start, time.perf_counter() - start))
     if proof is not None:
-        comment("proof: %d lemmas, %d deletions written to %s" % (proof.lemmas, proof.deletions, options.proof))
+        comment("proof        %d lemmas, %d deletions written to %s" % (proof.lemmas, proof.deletions, options.proof))
 
 
-def _answer(out, comment, result, model, cnf, options):
+def _answer(out, comment, result, model, formula, options):
     """The s (and v) lines; the exit code."""
     if result is True:
-        bad = _falsified(cnf.clauses, model)
+        bad = _falsified(formula, model)
         if bad is not None:
-            return _error("internal error, the model falsifies the clause ending on line %d" % cnf.lines[bad])
-        comment("model checked against all %d clauses" % len(cnf.clauses))
+            return _error("internal error, the model falsifies clause %d of the input" % (bad + 1))
+        comment("model checked against all %d clauses" % len(formula))
         out.write("s SATISFIABLE\n")
         if not options.no_model:
             out.write("\n".join(format_model(model)) + "\n")
@@ -280,42 +417,92 @@ def _answer(out, comment, result, model, cnf, options):
     return code
 
 
+def _close_proof(proof, options):
+    """Close the proof; an error text when it could not be written."""
+    if proof is None:
+        return None
+    try:
+        proof.close()
+    except OSError as error:
+        return "cannot write the proof to %s: %s" % (options.proof, error.strerror or error)
+    return None
+
+
+def _input(options, proof, progress, out, start, signals):
+    """(reader, solver, formula), or (None, None, error text).  From the
+    moment the solver holds the formula a signal interrupts it instead of
+    the reading."""
+    with _kernel_output_to_stderr(out):
+        try:
+            reader = _read(options)
+            solver, formula = _load(reader, options, proof, progress)
+            signals.solver = solver
+            return reader, solver, formula
+        except _Interrupted:
+            return None, None, "interrupted"
+        except DimacsError as error:
+            return None, None, str(error)
+        except (EOFError, lzma.LZMAError, zlib.error) as error:
+            return None, None, "%s: cannot read compressed data (%s)" % (options.file, error)
+        except OSError as error:
+            return None, None, "cannot read %s: %s" % (options.file, error.strerror or error)
+
+
 def main(argv=None):
     options = _arguments(argv)
     out = sys.stdout
     comment = _commenter(out, options.quiet)
+    verbose = comment if options.verbose else (lambda text: None)
     start = time.perf_counter()
+    cpu_start = time.process_time()
     comment("mirl %s reference solver" % __version__)
-    cnf = _read(options, comment, start)
-    if cnf is None:
-        return EXIT_ERROR
-
-    proof = None
-    if options.proof:
-        try:
-            proof = DratWriter(options.proof, binary=options.binary_proof)
-        except OSError as error:
-            return _error("cannot write %s: %s" % (options.proof, error.strerror or error))
+    try:
+        proof = _open_proof(options)
+    except _Refused as error:
+        return _error(error)
 
     progress = None if options.quiet else ProgressTable(sys.stderr, options.report_interval, start)
-    with _kernel_output_to_stderr(out):
+    failure = None
+    with _Signals() as signals:
         try:
-            solver = _load(cnf, options, proof, progress)
-            with _limits_and_signals(solver, options, start):
-                result = solver.solve()
-            model = solver.get_model() if result is True else None
-            if progress is not None and progress.lines:
-                progress.line(solver)
-            stats = solver.stats
-        except DimacsError as error:
-            return _error(error)
+            reader, solver, formula = _input(options, proof, progress, out, start, signals)
+            if reader is None:
+                failure = formula
+            else:
+                for line, text in formula.warnings:
+                    comment("warning: " + text)
+                comment("%d variables, %d clauses, read in %.2f s" % (
+                    formula.nvars, len(formula), time.perf_counter() - start))
+                verbose("read %d blocks at once, %d line by line; the kernel's records take %.1f MB" % (
+                    reader.fast_blocks, reader.slow_blocks, solver.kernel_memory() / (1 << 20)))
+                verbose("restarts %s, seed %d, conflict limit %s, time limit %s, proof %s" % (
+                    options.restarts, options.seed, options.conflict_limit, options.time_limit,
+                    options.proof or "none"))
+                with _kernel_output_to_stderr(out), _limits(solver, options, start):
+                    result = solver.solve_limited()
+                model = solver.get_model() if result is True else None
+                if progress is not None and progress.lines:
+                    progress.line(solver)
+                stats = solver.stats
+        except OSError as error:
+            if proof is None:
+                raise
+            failure = "cannot write the proof to %s: %s" % (options.proof, error.strerror or error)
         finally:
-            if proof is not None:
-                proof.close()
-
+            proof_failure = _close_proof(proof, options)
+    if failure == "interrupted":
+        comment("interrupted while reading the input")
+        out.write("s UNKNOWN\n")
+        out.flush()
+        return EXIT_UNKNOWN
+    failure = failure or proof_failure
+    if failure is not None:
+        return _error(failure)
+    if signals.caught is not None:
+        comment("interrupted by signal %d" % signals.caught)
     if not options.quiet:
-        _summary(comment, solver, stats, proof, options, start)
-    return _answer(out, comment, result, model, cnf, options)
+        _summary(comment, solver, stats, proof, options, start, cpu_start, options.verbose)
+    return _answer(out, comment, result, model, formula, options)
 
 
 if __name__ == "__main__":

@@ -6,7 +6,10 @@ again).  The solver asks it once per run, so a schedule can be arbitrary
 Python without slowing the conflict loop.
 """
 
-__all__ = ["luby", "Luby", "Geometric", "Fixed", "make_schedule"]
+import math
+from fractions import Fraction
+
+__all__ = ["luby", "Luby", "Geometric", "Fixed", "SearchPolicy", "make_schedule"]
 
 
 def luby(i):
@@ -38,16 +41,34 @@ class Luby:
 
 
 class Geometric:
-    """Runs growing geometrically: first, first*factor, first*factor**2, ..."""
+    """Runs growing geometrically: first, first*factor, first*factor**2, ...
+    each rounded down, computed exactly with integers (the factor is taken
+    as a fraction) and capped at ``cap`` conflicts, so any number of
+    restarts is fine."""
 
-    def __init__(self, first=100, factor=1.5):
-        if first <= 0 or factor < 1:
-            raise ValueError("a geometric schedule needs first > 0 and factor >= 1")
+    CAP = 1 << 31
+
+    def __init__(self, first=100, factor=1.5, cap=CAP):
+        if first <= 0 or factor < 1 or cap < first:
+            raise ValueError("a geometric schedule needs first > 0, factor >= 1 and cap >= first")
         self.first = first
         self.factor = factor
+        self.cap = int(cap)
+        ratio = Fraction(factor).limit_denominator(1 << 16)
+        self._numerator = ratio.numerator
+        self._denominator = ratio.denominator
+        # Beyond this many restarts every run is at the cap (the powers need
+        # not be computed).
+        self._capped_from = None
+        if ratio > 1:
+            self._capped_from = int(math.log(self.cap / first) / math.log(ratio)) + 2
 
     def __call__(self, restarts):
-        return int(self.first * self.factor ** restarts)
+        restarts = int(restarts)
+        if self._capped_from is not None and restarts >= self._capped_from:
+            return self.cap
+        length = self.first * self._numerator ** restarts // self._denominator ** restarts
+        return int(min(length, self.cap))
 
     def __repr__(self):
         return "Geometric(%d, %g)" % (self.first, self.factor)
@@ -72,8 +93,11 @@ def make_schedule(policy):
     """Turn a restart policy setting into a schedule callable.
 
     ``"luby"`` and ``"geometric"`` give the default schedules, ``None`` or
-    ``"none"`` never restarts, and a callable is used as it is."""
+    ``"none"`` never restarts, ``"adaptive"`` (None as well: the search
+    policy decides) and a callable is used as it is."""
     if policy is None or policy == "none":
+        return None
+    if policy == "adaptive":
         return None
     if policy == "luby":
         return Luby()
@@ -82,3 +106,143 @@ def make_schedule(policy):
     if callable(policy):
         return policy
     raise ValueError("unknown restart policy %r" % (policy,))
+
+
+FOCUSED, STABLE = "focused", "stable"
+
+
+class SearchPolicy:
+    """When the reference solver restarts, how far conflict analysis moves
+    the variables it meets, and when the learnt clauses are reduced.
+
+    Restarts: whenever the glue of the recent learnt clauses (a moving
+    average over about 32 conflicts) exceeds the average over the whole
+    search by a quarter, at least 20 conflicts after the last restart.  A
+    restart schedule given by the user replaces this rule (it is asked once
+    per run, with the number of its own restarts).
+
+    Modes: in the focused mode the variables of each conflict go ahead of
+    every unassigned variable (``bump="next"``, which suits structured
+    instances); in the stable mode they move one place (``bump=1``, which
+    suits random ones).  The search starts focused for 1000 conflicts, then
+    runs stable for as many clause visits; from then on the mode whose last
+    phase learnt clauses of the lower average glue (focused when it is below
+    85% of stable's) gets phases sixteen times as long as the other's, and
+    the phase lengths double after each stable phase.  A bump distance given
+    by the user serves both modes.
+
+    Reductions: after ``reduce_first`` conflicts, then ``reduce_step``
+    conflicts further apart each time (they need a restart).
+
+    ``after_conflict`` runs once per conflict; everything else once per
+    solve, restart or reduction.
+    """
+
+    FAST = 1 / 32
+    MARGIN = 1.25
+    MIN_RUN = 20
+    FIRST_PHASE = 1000
+    PREFER_FOCUSED = 0.85
+    PREFERRED_SHARE = 16
+
+    def __init__(self, schedule=None, adaptive=True, bumps=("next", 1), reduce_first=300, reduce_step=45,
+                 visits=None):
+        self.schedule = schedule
+        self.adaptive = adaptive  # without a schedule: restart by glue, or never
+        self.bumps = bumps  # distances of the focused and the stable mode
+        self.visits = visits  # callable: clause visits so far
+        self.mode = FOCUSED
+        self.bump = bumps[0]
+        self.fast = 0.0  # moving average of the recent glue
+        self.glue_sum = 0
+        self.glue_count = 0
+        self.since = 0  # conflicts since the last restart
+        self.own_restarts = 0  # restarts the user's schedule asked for
+        self.run_end = float("inf")  # end of the schedule's current run
+        self.phase_visits = None  # length of a phase in visits, once measured
+        self.phase_start_visits = 0
+        self.share = {FOCUSED: 1, STABLE: 1}  # phase lengths in phase_visits
+        self.phase_glue = {FOCUSED: 0.0, STABLE: 0.0}  # average glue of each mode's last phase
+        self.phase_glue_sum = 0
+        self.phase_glue_count = 0
+        self.reduce_first = reduce_first
+        self.reduce_step = reduce_step
+        self.reduce_at = reduce_first if reduce_first else float("inf")
+        self.reductions = 0
+        self.glue_of = {}  # learnt clause (its literals as a tuple) -> its glue
+        self.reduced_at = 0  # conflicts at the last reduction
+
+    # -- once per solve, restart and reduction -----------------------------
+
+    def start(self, run, conflicts):
+        """A solve begins at ``conflicts``: the run record takes the bump."""
+        run.bump = self.bump
+        if self.schedule is not None:
+            length = self.schedule(self.own_restarts)
+            self.run_end = conflicts + length if length else float("inf")
+
+    def restarted(self, conflicts):
+        """A restart happened (for any reason)."""
+        self.since = 0
+        if self.glue_count:
+            self.fast = self.glue_sum / self.glue_count
+
+    def reduce_due(self, conflicts):
+        if conflicts < self.reduce_at:
+            return False
+        self.reductions += 1
+        self.reduce_at = conflicts + self.reduce_first + self.reduce_step * self.reductions
+        return True
+
+    # -- once per conflict ----------------------------------------------------
+
+    def after_conflict(self, run):
+        """Update the averages; True when the search should restart now."""
+        glue = run.glue
+        conflicts = run.conflicts
+        self.fast += (glue - self.fast) * self.FAST
+        self.glue_sum += glue
+        self.glue_count += 1
+        self.since += 1
+        if not conflicts & 127:
+            self._switch_mode(run, conflicts)
+        if conflicts >= self.reduce_at:
+            return True
+        if self.schedule is not None:
+            if conflicts < self.run_end:
+                return False
+            self.own_restarts += 1
+            length = self.schedule(self.own_restarts)
+            self.run_end = conflicts + length if length else float("inf")
+            return True
+        return (
+            self.adaptive
+            and self.since >= self.MIN_RUN
+            and self.fast * self.glue_count > self.MARGIN * self.glue_sum
+        )
+
+    def _switch_mode(self, run, conflicts):
+        if self.bumps[0] == self.bumps[1]:
+            return
+        visits = self.visits() if self.visits is not None else conflicts
+        if self.phase_visits is None:
+            if conflicts < self.FIRST_PHASE:
+                return
+            self.phase_visits = visits
+        elif visits - self.phase_start_visits < self.phase_visits * self.share[self.mode]:
+            return
+        elif self.mode == STABLE:
+            self.phase_visits *= 2
+        # The average glue of the phase ending now, against the last phase of
+        # the other mode, says which mode learns the better clauses here.
+        count = self.glue_count - self.phase_glue_count
+        self.phase_glue[self.mode] = (self.glue_sum - self.phase_glue_sum) / count if count else 0.0
+        self.phase_glue_sum = self.glue_sum
+        self.phase_glue_count = self.glue_count
+        focused, stable = self.phase_glue[FOCUSED], self.phase_glue[STABLE]
+        if focused and stable:
+            prefer = FOCUSED if focused < self.PREFER_FOCUSED * stable else STABLE
+            self.share = {prefer: self.PREFERRED_SHARE, (STABLE if prefer == FOCUSED else FOCUSED): 1}
+        self.phase_start_visits = visits
+        self.mode = STABLE if self.mode == FOCUSED else FOCUSED
+        self.bump = run.bump = self.bumps[0] if self.mode == FOCUSED else self.bumps[1]

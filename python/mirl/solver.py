@@ -3,37 +3,65 @@ functions of ``mirl_nif``, one handle per ``Solver``.
 
 The kernel does the propagation, the first-UIP analysis, minimisation and the
 decision order; this file decides when to call what.  One conflict costs
-seven calls: ``nbcp`` (propagate and decide until a conflict), ``level``,
-``conflict``, ``minimize``, ``clause_info`` (the jump levels), ``pop`` and
-``move_clause`` (attach the lemma, which asserts its first literal).  Restarts
-return to level 0; so does the reduction that deletes the less recently used
-half of the learnt clauses whenever they outgrow a slowly rising limit.
-The names of the public methods follow the conventions PySAT users know.
+these calls: ``nbcp`` (propagate and decide until a conflict), ``level``,
+``conflict``, ``minimize``, ``get_clause`` (the lemma's literals: the
+levels of their variables give its glue and its assertion level), ``pop``
+and ``move_clause`` (attach the lemma, which asserts its first literal).
+Restarts return to level 0; so do the reductions of the learnt clauses.  When
+to restart, how far analysis moves variables and when to reduce is the
+``SearchPolicy``'s (restarts.py).  The names of the public methods follow the
+conventions PySAT users know.
 """
 
+import functools
+import itertools
 import time
 
 import mirl_nif as _nif
 
 from .atoms import atom
-from .restarts import make_schedule
+from .pysat_interface import PySATInterface
+from .restarts import SearchPolicy, make_schedule
 
 __all__ = ["Solver", "SolverError"]
 
 _GAMMA = 1  # clause set of activated learnt clauses
 _GAMMA_BASE = 1 << 30  # clause reference of position 0 of that set
 _UNLIMITED = float("inf")
-# Learnt clause database: at first at most a third of the clauses but at
-# least _REDUCE_MIN, a limit that grows by 5% after 100, 150, 225, ...
-# conflicts.  Reduction keeps the clauses analysis used last, not those it
-# used most, and needs a larger database than activity-based deletion: on
-# uniform random 3-SAT a limit of 2000 cost about twice the conflicts and
-# half again the time of 8000.
-_REDUCE_FRACTION = 1 / 3
-_REDUCE_MIN = 8000
-_REDUCE_GROWTH = 1.05
-_ADJUST_FIRST = 100
-_ADJUST_FACTOR = 1.5
+_CONFLICT = object()  # what a propagation step answers on a conflict
+
+# Learnt clause database.  A clause's glue is the number of decision levels
+# among its literals when it is learnt.  Clauses of glue 2 or less (and
+# binary ones) stay for good; those up to glue 6 stay while analysis keeps
+# using them; the rest are ranked by glue, then recency.  Reductions come
+# after 300 conflicts, then 45 conflicts further apart each time: on random
+# 3-SAT that holds a quarter of the clauses 2000 and 300 held, with fewer
+# conflicts (uuf200-04: 42.8 k against 50 k).
+_GLUE_CORE = 2
+_GLUE_TIER2 = 6
+_GLUE_UNKNOWN = 1 << 20
+_REDUCE_FIRST = 300
+_REDUCE_STEP = 45
+
+class _Run:
+    """The state of one ``solve`` call's search loop, shared by its steps."""
+
+    __slots__ = (
+        "conflicts",  # conflicts so far (over the solver's life)
+        "conflict_limit",  # stop at this many conflicts
+        "check_passes",  # a propagation or decision budget is set
+        "placed",  # levels 1..placed hold the assumptions
+        "place",  # the assumptions must be placed again
+        "calls",  # nbcp/bcp calls made
+        "learnt_literals",  # literals of the clauses learnt
+        "level_of",  # variable -> its decision level
+        "bump",  # how far analysis moves the variables it meets
+        "cid",  # the clause just learnt,
+        "size",  # its length,
+        "glue",  # its number of decision levels,
+        "target",  # and its assertion level
+        "glue_of",  # learnt clause (its literals as a tuple) -> its glue
+    )
 
 
 class SolverError(RuntimeError):
@@ -42,6 +70,8 @@ class SolverError(RuntimeError):
 
 _JUMP = atom("jump")
 _LENGTH = atom("length")
+_STATUS = atom("status")
+_DEAD = atom("dead")
 _RECURSIVE = atom("recursive")
 
 
@@ -58,13 +88,18 @@ def _check_atom_table():
 _atoms_checked = False
 
 
-class Solver:
+class Solver(PySATInterface):
     """A CDCL solver over one ``mirl_nif`` handle.
 
     Options (all keyword-only):
 
     - ``bootstrap_with``: clauses to add at once (positional, as in PySAT).
-    - ``restarts``: ``"luby"`` (default), ``"geometric"``, ``None`` or a
+    - ``name``, ``use_timer``, ``with_proof`` (``get_proof`` gives the
+      proof lines), ``warm_start`` and ``incr``: PySAT's constructor
+      arguments, so that PySAT's tools can create a ``Solver`` as they
+      create theirs (``name`` is ignored; see ``pysat_interface.py``).
+    - ``restarts``: ``"adaptive"`` (default: restart when the recent learnt
+      clauses have a high glue), ``"luby"``, ``"geometric"``, ``None`` or a
       callable ``schedule(restarts) -> conflicts of the next run``.
     - ``decision_policy``: ``None`` lets the kernel decide (``nbcp``); a
       callable ``policy(solver) -> literal or None`` chooses each decision
@@ -75,15 +110,16 @@ class Solver:
     - ``seed``: 0 (default) keeps the order in which variables were created;
       another value shuffles the initial order and phases reproducibly.
     - ``bump``: how far the variables met by conflict analysis move towards
-      the front of the decision order: a number of places (default 1, which
-      did best on random 3-SAT: larger moves cost up to ten times more
-      conflicts there), a float fraction of the variables, or ``"next"``
+      the front of the decision order: ``"adaptive"`` (default: ``"next"``
+      in the focused mode, which suits structured instances, 1 in the
+      stable mode, which suits random 3-SAT; see ``SearchPolicy``), a
+      number of places, a float fraction of the variables, or ``"next"``
       (ahead of every unassigned variable), ``"log2"``, ``"log10"``,
       ``"rank"``, ``"none"``.
     - ``minimize``: ``"recursive"`` (default), ``"local"`` or ``None``.
-    - ``reduce``: keep at most about this many learnt clauses at first
-      (default: a third of the clauses, at least 8000); ``False`` never
-      deletes learnt clauses.
+    - ``reduce``: reduce the learnt clauses first after this many conflicts
+      (default 300), later ones further apart (by 15% of it each time);
+      ``False`` never deletes learnt clauses.
     - ``queue``: the kernel's propagation order, ``"recursive"``, ``"fifo"``
       or ``"lifo"``.
     - ``proof``: a ``DratWriter`` receiving every lemma and deletion.
@@ -95,16 +131,21 @@ class Solver:
         self,
         bootstrap_with=None,
         *,
-        restarts="luby",
+        name="mirl",
+        use_timer=False,
+        with_proof=False,
+        warm_start=False,
+        restarts="adaptive",
         decision_policy=None,
         phase=False,
         seed=0,
-        bump=1,
+        bump="adaptive",
         minimize="recursive",
         reduce=None,
         queue="fifo",
         proof=None,
         progress=None,
+        **pysat_arguments,
     ):
         _check_atom_table()
         if minimize not in ("recursive", "global", "local", None):
@@ -121,20 +162,36 @@ class Solver:
         # Stop propagation at the first conflicting clause: the loop analyses
         # exactly one conflict.
         _nif.config(self._handle, "max_conflicting", 1)
-        self._schedule = make_schedule(restarts)
+        schedule = make_schedule(restarts)
         self.decision_policy = decision_policy
         self._seed = int(seed)
-        if isinstance(bump, str):
+        if bump == "adaptive":
+            bumps = (atom("next"), 1)
+        elif isinstance(bump, str):
             if bump not in ("next", "log2", "log10", "rank", "none"):
                 raise ValueError("unknown bump distance %r" % (bump,))
-            bump = atom(bump)
+            bumps = (atom(bump),) * 2
         elif isinstance(bump, bool) or not isinstance(bump, (int, float)) or bump < 0:
             raise ValueError("the bump distance must be a non-negative number or a name")
-        self._bump = bump
+        else:
+            bumps = (bump, bump)
         self._minimize = None if minimize is None else atom(minimize)
-        self._reduce_enabled = reduce is not False
-        self._max_learnts = reduce if isinstance(reduce, int) and not isinstance(reduce, bool) else None
-        self._adjust_interval = _ADJUST_FIRST
+        if reduce is False:
+            reduce_first = reduce_step = 0
+        elif isinstance(reduce, int) and not isinstance(reduce, bool) and reduce > 0:
+            reduce_first, reduce_step = reduce, max(1, reduce * _REDUCE_STEP // _REDUCE_FIRST)
+        elif reduce is None:
+            reduce_first, reduce_step = _REDUCE_FIRST, _REDUCE_STEP
+        else:
+            raise ValueError("reduce must be a positive number of conflicts, None or False")
+        self._policy = SearchPolicy(
+            schedule,
+            adaptive=restarts == "adaptive",
+            bumps=bumps,
+            reduce_first=reduce_first,
+            reduce_step=reduce_step,
+            visits=self._clause_visits,
+        )
         self._proof = proof
         self.progress = progress
         self._nvars = 0
@@ -147,11 +204,13 @@ class Solver:
         self._core = None
         self._assumptions = ()
         self._interrupted = False
+        self._solving = False
         self._conflict_budget = None
         self._propagation_budget = None
         self._pass_counter = 0
         self._pass_seen = 0
         self._root_units_written = 0
+        self._root_fixed = 0
         self._conflicts = 0
         self._restarts = 0
         self._decisions = 0
@@ -162,6 +221,7 @@ class Solver:
         self._learnt_literals = 0
         self._time = 0.0
         self._time_accum = 0.0
+        self._init_pysat(name, use_timer, with_proof, warm_start, pysat_arguments)
         if bootstrap_with is not None:
             self.append_formula(bootstrap_with)
 
@@ -220,6 +280,7 @@ class Solver:
     def add_clause(self, clause, no_return=True):
         """Add a clause (an iterable of non-zero ints); variables are created
         as needed.  Returns False once the formula is known unsatisfiable."""
+        self._refuse_while_solving("add a clause")
         literals = self._literals(clause)
         self._nclauses += 1
         if self._unsat:
@@ -228,7 +289,12 @@ class Solver:
             self._unsat = True
             return False
         result = _nif.add_clause(self._handle, literals)
-        if result is False or (result.__class__ is tuple and result[0] is False):
+        # Clauses are added at level 0, where a clause falsified by the
+        # assignment is the empty clause (the kernel answers False or
+        # (False, Id)); only there does it make the formula unsatisfiable.
+        if result is False or (
+            result.__class__ is tuple and result[0] is False and _nif.level(self._handle) == 0
+        ):
             self._unsat = True
         return not self._unsat
 
@@ -241,20 +307,16 @@ class Solver:
 
     add_clauses = append_formula
 
+    def _refuse_while_solving(self, what):
+        # The running search holds the kernel above level 0 and caches what
+        # it knows about the formula: a clause or a nested solve arriving
+        # from a callback or another thread would be lost or break it.
+        if self._solving:
+            raise SolverError("cannot %s while solve() is running (from a callback or another thread)" % what)
+
     # -- budgets and interruption -------------------------------------------
 
-    def conf_budget(self, budget=-1):
-        """Let solving stop (answer None) after ``budget`` more conflicts;
-        a negative budget removes the limit."""
-        self._conflict_budget = None if budget is None or budget < 0 else self._conflicts + budget
-
-    def prop_budget(self, budget=-1):
-        """Let solving stop after ``budget`` more propagation passes (the
-        kernel's ``bcp_counter``); a negative budget removes the limit."""
-        if budget is None or budget < 0:
-            self._propagation_budget = None
-        else:
-            self._propagation_budget = self._passes() + budget
+    # conf_budget, prop_budget, dec_budget and solve_limited: PySATInterface.
 
     def interrupt(self):
         """Ask a running solve to stop at its next conflict (it answers
@@ -270,8 +332,17 @@ class Solver:
     def solve(self, assumptions=()):
         """Solve under the given assumption literals: True (a model is
         available), False (unsatisfiable; ``get_core`` gives the failed
-        assumptions) or None (stopped by a budget or an interrupt)."""
+        assumptions) or None (stopped by an interrupt; ``solve_limited``
+        also stops when a budget runs out)."""
         handle = self.handle
+        self._refuse_while_solving("start solve()")
+        self._solving = True
+        try:
+            return self._solve(handle, assumptions)
+        finally:
+            self._solving = False
+
+    def _solve(self, handle, assumptions):
         start = time.perf_counter()
         self._model = None
         self._core = None
@@ -290,15 +361,11 @@ class Solver:
             finally:
                 # Clauses are added at level 0; so is the next search started
                 # (also after an exception from a user's policy).
-                _nif.pop(handle, 0)
+                self._pop(0)
         self._status = result
         self._time = time.perf_counter() - start
         self._time_accum += self._time
         return result
-
-    def solve_limited(self, assumptions=(), expect_interrupt=False):
-        """Same as ``solve``: budgets and interrupts are always honoured."""
-        return self.solve(assumptions)
 
     def get_status(self):
         """The answer of the last ``solve`` (None before any)."""
@@ -331,15 +398,6 @@ class Solver:
 
     # -- statistics -----------------------------------------------------------
 
-    def accum_stats(self):
-        """Counters over the solver's life, with the keys PySAT uses."""
-        return {
-            "restarts": self._restarts,
-            "conflicts": self._conflicts,
-            "decisions": self._decisions_estimate(),
-            "propagations": self._clause_visits(),
-        }
-
     @property
     def stats(self):
         """Every counter: those of ``accum_stats`` and the solver's own."""
@@ -348,6 +406,7 @@ class Solver:
         result.update(
             {
                 "propagation_passes": self._passes(),
+                "clause_visits": self._clause_visits(),
                 "learnt_clauses": _nif.info(handle, "number_of_learnt_clauses"),
                 "learnt_units": self._learnt_units,
                 "learnt_literals": self._learnt_literals,
@@ -405,132 +464,142 @@ class Solver:
             _nif.order_sort(self._handle, "random", self._seed)
 
     def _search(self):
-        handle = self._handle
-        nbcp = _nif.nbcp
-        bcp = _nif.bcp
-        level = _nif.level
-        conflict = _nif.conflict
-        minimize = _nif.minimize
-        clause_info = _nif.clause_info
-        get_clause = _nif.get_clause
-        pop = _nif.pop
-        move_clause = _nif.move_clause
-        jump = _JUMP
-        bump = self._bump
-        mode = self._minimize
-        proof = self._proof
-        policy = self.decision_policy
-        schedule = self._schedule
-        assumptions = self._assumptions
+        """Propagate, learn, jump back, restart and reduce until an answer.
+        Every step works on the record ``run``; the loop only orders them."""
+        run = self._start_run()
+        propagate = self._propagate
+        learn = self._learn
+        backjump = self._backjump
+        policy = self._policy
         progress = self.progress
-        conflicts = self._conflicts
-        conflict_limit = _UNLIMITED if self._conflict_budget is None else self._conflict_budget
-        check_passes = self._propagation_budget is not None
-        if self._max_learnts is None:
-            self._max_learnts = max(_REDUCE_MIN, self._nclauses * _REDUCE_FRACTION)
-        max_learnts = self._max_learnts if self._reduce_enabled else _UNLIMITED
-        learnts = _nif.clauseset_size(handle, _GAMMA)
-        adjust_interval = self._adjust_interval
-        next_adjust = conflicts + adjust_interval
-        run = schedule(self._restarts) if schedule is not None else None
-        run_end = conflicts + run if run else _UNLIMITED
-        placed = 0  # levels 1..placed hold the assumptions
-        place = bool(assumptions)
-        calls = 0
-        learnt_literals = 0
         try:
             while True:
-                if self._interrupted:
-                    return None
-                in_conflict = False
-                if place:
-                    outcome = self._place_assumptions(placed)
-                    if outcome is False:
-                        return False
-                    if outcome is None:
-                        in_conflict = True
-                    else:
-                        placed = outcome
-                        place = False
-                if not in_conflict:
-                    if policy is None:
-                        calls += 1
-                        if nbcp(handle):
-                            # nbcp answers True without propagating when no
-                            # variable is left to decide: drain the queue.
-                            calls += 1
-                            if bcp(handle):
-                                return True
-                    else:
-                        outcome = self._decide_by_policy(policy)
-                        if outcome is not False:
-                            return outcome
-                # A conflict at the current level: learn, jump back, assert.
-                conflicts += 1
-                at = level(handle)
-                if at == 0:
-                    self._core = []
-                    self._refute()
+                outcome = propagate(run)
+                if outcome is not _CONFLICT:
+                    return outcome
+                if not learn(run):
                     return False
-                cid = conflict(handle, at, bump, 0)
-                if cid.__class__ is not int:
-                    raise SolverError("conflict analysis answered %r" % (cid,))
-                size = minimize(handle, cid, mode) if mode is not None else clause_info(handle, cid, _LENGTH)
-                if size is None:
-                    raise SolverError("minimisation found a duplicate learnt clause")
-                learnt_literals += size
-                if proof is not None:
-                    proof.add(get_clause(handle, cid, None, True))
-                if size == 1:
-                    target = 0
-                    self._learnt_units += 1
-                else:
-                    target = clause_info(handle, cid, jump)[3]
-                pop(handle, target)
-                move_clause(handle, cid, _GAMMA)
-                if place or target < placed:
-                    # Assumptions above the target level are gone (or were
-                    # never all placed): decide them again from there.
-                    placed = target
-                    place = True
-                if size > 1:
-                    learnts += 1
-                if conflicts >= run_end or learnts > max_learnts:
-                    # Restart; reducing needs level 0 as well.
-                    pop(handle, 0)
-                    self._restarts += 1
-                    self._conflicts = conflicts
-                    if learnts > max_learnts:
-                        learnts = self._reduce()
-                        # Binary clauses are kept: never let them alone
-                        # call for the next reduction.
-                        max_learnts = max(max_learnts, 2 * learnts)
-                    if conflicts >= run_end:
-                        run = schedule(self._restarts)
-                        run_end = conflicts + run if run else _UNLIMITED
-                    placed = 0
-                    place = bool(assumptions)
-                    if progress is not None:
-                        progress(self)
-                elif progress is not None and not conflicts & 1023:
-                    self._conflicts = conflicts
+                backjump(run)
+                if policy.after_conflict(run):
+                    self._restart(run)
+                elif progress is not None and not run.conflicts & 1023:
+                    self._conflicts = run.conflicts
                     progress(self)
-                if conflicts >= next_adjust:
-                    # Let the learnt clause database grow slowly.
-                    max_learnts *= _REDUCE_GROWTH
-                    adjust_interval *= _ADJUST_FACTOR
-                    next_adjust = conflicts + adjust_interval
-                if conflicts >= conflict_limit:
+                if run.conflicts >= run.conflict_limit:
                     return None
-                if check_passes and self._passes() >= self._propagation_budget:
+                if run.check_passes and self._over_budget():
                     return None
         finally:
-            self._conflicts = conflicts
-            if self._reduce_enabled:
-                self._max_learnts = max_learnts
-            self._adjust_interval = adjust_interval
-            self._calls += calls
-            self._learnt_literals += learnt_literals
+            self._conflicts = run.conflicts
+            self._calls += run.calls
+            self._learnt_literals += run.learnt_literals
+
+    def _start_run(self):
+        run = _Run()
+        handle = self._handle
+        run.conflicts = self._conflicts
+        run.conflict_limit, run.check_passes = self._search_limits()
+        run.placed = 0  # levels 1..placed hold the assumptions
+        run.place = bool(self._assumptions)
+        run.calls = 0
+        run.learnt_literals = 0
+        run.level_of = functools.partial(_nif.implication_level, handle)
+        run.glue_of = self._policy.glue_of
+        self._policy.start(run, run.conflicts)
+        return run
+
+    def _propagate(self, run):
+        """Place the assumptions, then propagate and decide until a conflict
+        (``_CONFLICT``), a model (True), an interrupt (None) or a false
+        assumption (False)."""
+        if self._interrupted:
+            return None
+        if run.place:
+            outcome = self._place_assumptions(run.placed)
+            if outcome is False:
+                return False
+            if outcome is None:
+                return _CONFLICT
+            run.placed = outcome
+            run.place = False
+        if self.decision_policy is None:
+            handle = self._handle
+            run.calls += 1
+            if _nif.nbcp(handle):
+                # nbcp answers True without propagating when no variable is
+                # left to decide: drain the queue.
+                run.calls += 1
+                if _nif.bcp(handle):
+                    return True
+            return _CONFLICT
+        outcome = self._decide_by_policy(self.decision_policy)
+        return _CONFLICT if outcome is False else outcome
+
+    def _learn(self, run):
+        """Analyse the conflict into a minimised clause; find its glue (the
+        number of decision levels among its literals) and its assertion
+        level.  False when the conflict is at level 0 (unsatisfiable)."""
+        handle = self._handle
+        run.conflicts += 1
+        at = _nif.level(handle)
+        if at == 0:
+            self._core = []
+            self._refute()
+            return False
+        cid = _nif.conflict(handle, at, run.bump, 0)
+        if cid.__class__ is not int:
+            raise SolverError("conflict analysis answered %r" % (cid,))
+        mode = self._minimize
+        size = _nif.minimize(handle, cid, mode) if mode is not None else _nif.clause_info(handle, cid, _LENGTH)
+        if size is None:
+            raise SolverError("minimisation found a duplicate learnt clause")
+        run.learnt_literals += size
+        run.cid = cid
+        run.size = size
+        literals = _nif.get_clause(handle, cid, None, True)
+        if self._proof is not None:
+            self._proof.add(literals)
+        if size == 1:
+            run.target = 0
+            run.glue = 1
+            return True
+        # The asserting literal comes first and alone at the conflict level;
+        # the highest level among the others is where it becomes unit.
+        levels = set(map(run.level_of, map(abs, literals)))
+        run.glue = len(levels)
+        run.glue_of[tuple(literals)] = run.glue
+        levels.discard(at)
+        run.target = max(levels)
+        return True
+
+    def _backjump(self, run):
+        """Back to the assertion level; attach the lemma, which asserts its
+        first literal there."""
+        handle = self._handle
+        target = run.target
+        self._pop(target)
+        _nif.move_clause(handle, run.cid, _GAMMA)
+        if run.size == 1:
+            self._learnt_units += 1
+        if run.place or target < run.placed:
+            # Assumptions above the target level are gone (or were never all
+            # placed): decide them again from there.
+            run.placed = target
+            run.place = True
+
+    def _restart(self, run):
+        """Back to level 0 (assumptions are placed again); reduce the learnt
+        clauses when they are due."""
+        self._pop(0)
+        self._restarts += 1
+        self._conflicts = run.conflicts
+        self._policy.restarted(run.conflicts)
+        if self._policy.reduce_due(run.conflicts):
+            self._reduce()
+        run.placed = 0
+        run.place = bool(self._assumptions)
+        if self.progress is not None:
+            self.progress(self)
 
     def _place_assumptions(self, placed):
         """Decide the assumptions not yet true, one level each, from level
@@ -618,35 +687,57 @@ class Solver:
             self._decisions += 1
 
     def _reduce(self):
-        """At level 0: keep the more recently used half of the learnt clauses
-        (and every binary one), delete the rest.  Level-0 assignments never
-        need their implication clauses again, so those may go too; a proof
-        first records them as units so that it stays checkable."""
+        """At level 0: delete the worse half of the learnt clauses that are
+        neither binary nor of glue 2 or less, worse meaning a higher glue
+        and, at equal glue, a less recent use by conflict analysis.  Clauses
+        of glue up to 6 among the most recently used stay as well, and
+        clauses satisfied at level 0 go whatever their glue.  Level-0
+        assignments never need their implication clauses again, so those
+        may go too; a proof first records them as units so that it stays
+        checkable."""
         handle = self._handle
         proof = self._proof
-        if proof is not None:
-            fixed = _nif.get_bindings(handle, 0)
-            for literal in fixed[self._root_units_written:]:
+        glue_of = self._policy.glue_of
+        fixed = _nif.get_number_of_bindings(handle, 0)
+        if proof is not None and fixed > self._root_units_written:
+            for literal in _nif.get_bindings(handle, 0)[self._root_units_written:]:
                 proof.add([literal])
-            self._root_units_written = len(fixed)
+            self._root_units_written = fixed
+        # Sorting by the last use in analysis renumbers the clauses (most
+        # recent first): their glue follows them by their literals.
         _nif.clauseset_sort(handle, _GAMMA)
         size = _nif.clauseset_size(handle, _GAMMA)
+        ids = range(_GAMMA_BASE, _GAMMA_BASE + size)
+        get_clause = _nif.get_clause
+        keys = [tuple(get_clause(handle, cid, None, True)) for cid in ids]
+        glue = list(map(glue_of.get, keys, itertools.repeat(_GLUE_UNKNOWN, size)))
+        recent = self._conflicts - self._policy.reduced_at
+        candidates = [
+            (g, position) for position, g in enumerate(glue)
+            if g > _GLUE_CORE and (g > _GLUE_TIER2 or position >= recent)
+        ]
+        candidates.sort()
+        doomed = {position for _, position in candidates[len(candidates) // 2:]}
+        if fixed > self._root_fixed:
+            # New level-0 facts: the clauses they satisfy are dead (detached).
+            self._root_fixed = fixed
+            clause_info = _nif.clause_info
+            doomed.update(position for position, cid in enumerate(ids) if clause_info(handle, cid, _STATUS) == _DEAD)
         clause_info = _nif.clause_info
         del_clause = _nif.del_clause
-        get_clause = _nif.get_clause
-        length = _LENGTH
         deleted = 0
-        for position in range(size - 1, size // 2 - 1, -1):
+        for position in sorted(doomed, reverse=True):
             cid = _GAMMA_BASE | position
-            if clause_info(handle, cid, length) <= 2:
-                continue
+            if glue[position] <= _GLUE_CORE and clause_info(handle, cid, _STATUS) != _DEAD:
+                continue  # binary
             if proof is not None:
-                proof.delete(get_clause(handle, cid, None, True))
+                proof.delete(list(keys[position]))
             del_clause(handle, cid)
+            glue_of.pop(keys[position], None)
             deleted += 1
+        self._policy.reduced_at = self._conflicts
         self._deleted += deleted
         self._reductions += 1
-        return size - deleted
 
     def _read_model(self):
         handle = self._handle
