@@ -50,8 +50,21 @@ def _arguments(argv):
     parser.add_argument(
         "--report-interval", type=float, default=1.0, metavar="SEC", help="seconds between progress lines on stderr"
     )
+    parser.add_argument(
+        "--jobs", type=int, default=1, metavar="N",
+        help="split the search over a local Dask cluster of N worker processes (needs mirl[parallel])",
+    )
+    parser.add_argument(
+        "--scheduler", metavar="ADDRESS", help="split the search over the workers of the Dask scheduler at ADDRESS"
+    )
     parser.add_argument("--version", action="version", version="mirl " + __version__)
     options = parser.parse_args(argv)
+    if options.jobs < 1:
+        parser.error("--jobs must be at least 1")
+    if options.scheduler is not None and options.jobs != 1:
+        parser.error("give either --jobs or --scheduler")
+    if options.proof and (options.jobs > 1 or options.scheduler is not None):
+        parser.error("--proof needs the sequential solver (--jobs 1)")
     if options.seed < 0 or options.seed > 0xFFFFFFFF:
         parser.error("--seed must be between 0 and 4294967295")
     if options.time_limit is not None and options.time_limit <= 0:
@@ -289,6 +302,10 @@ def main(argv=None):
     cnf = _read(options, comment, start)
     if cnf is None:
         return EXIT_ERROR
+    if options.jobs > 1 or options.scheduler is not None:
+        from .parallel import run_command
+
+        return run_command(options, cnf, out, comment, start)
 
     proof = None
     if options.proof:
