@@ -214,8 +214,9 @@ def start_local_cluster(jobs):
         previous = signal.SIG_DFL
     try:
         cluster = distributed.LocalCluster(
-            n_workers=jobs, threads_per_worker=1, processes=True, dashboard_address=None,
-            silence_logs=logging.CRITICAL, memory_limit=0,
+            n_workers=jobs, threads_per_worker=1, processes=True, silence_logs=logging.CRITICAL, memory_limit=0,
+            # No dashboard; the scheduler's small HTTP server on any free port.
+            dashboard_address=None, scheduler_kwargs={"dashboard": False, "dashboard_address": "127.0.0.1:0"},
         )
     finally:
         if main:
@@ -435,8 +436,13 @@ def _conquer(client, clauses, nvars, options, root, deadline, conflict_limit, cu
         if outstanding:
             client.cancel(outstanding)
         try:
-            client.run(_stop_run, token, on_error="ignore", wait=True)
-        except Exception:  # a worker gone while stopping: nothing left to stop there
+            client.run(_stop_run, token, on_error="ignore")
+        except TypeError:  # a Dask without on_error
+            try:
+                client.run(_stop_run, token)
+            except Exception:  # a worker gone while stopping: nothing left to stop there
+                pass
+        except Exception:
             pass
         client.cancel([formula])
     if status is False and pending:
@@ -453,7 +459,8 @@ def _answer_of(future, pending):
         index = next((i for i, f in pending.items() if f.key == future.key), None)
         if index is None:
             return None
-        raise ParallelError("cube %d failed: %s: %s" % (index, type(error).__name__, error))
+        text = str(error).splitlines()[0] if str(error) else ""
+        raise ParallelError("cube %d failed: %s: %s" % (index, type(error).__name__, text))
     return future.result()
 
 
