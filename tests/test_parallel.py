@@ -52,6 +52,10 @@ def test_answers_and_models_agree_with_minisat(cluster, tmp_path, capsys):
             # Every cube is accounted for: refuted by the lookahead, by a
             # worker, or by the failed assumptions of another cube.
             assert result.refuted == result.cubes
+    # The time limit holds across the workers.
+    started = time.perf_counter()
+    assert parallel.solve(pigeonhole(10), client=client, time_limit=0.5).status is None
+    assert time.perf_counter() - started < 5
     # The lookahead's cubes never change the root solver, and refute on
     # the spot what propagation refutes.
     root = Solver(formulas[1])
