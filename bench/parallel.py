@@ -37,7 +37,8 @@ import mirl  # noqa: E402
 from mirl import parallel  # noqa: E402
 
 CUBES_PER_WORKER = parallel.CUBES_PER_WORKER
-DEFAULT = ["uuf200/uuf200-04.cnf", "uuf225/uuf225-01.cnf", "uuf225/uuf225-02.cnf", "hole/hole8.cnf"]
+DEFAULT = ["uuf200/uuf200-04.cnf", "uuf225/uuf225-01.cnf", "uuf225/uuf225-02.cnf", "hole/hole8.cnf",
+           "uuf250/uuf250-03.cnf"]
 
 
 def sequential(cnf):

@@ -415,7 +415,9 @@ def _conquer(client, clauses, nvars, options, root, deadline, conflict_limit, cu
             if answer is None:
                 continue
             index = answer["index"]
-            pending.pop(index, None)
+            if pending.pop(index, None) is None:
+                # Covered by a core and cancelled here, but it had finished.
+                continue
             for key, value in (answer["stats"] or {}).items():
                 stats[key] += value
             if answer["stats"]:
