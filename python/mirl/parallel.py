@@ -26,7 +26,10 @@ import uuid
 from .cubes import candidate_variables, make_cubes
 from .solver import Solver
 
-__all__ = ["ParallelError", "ParallelResult", "solve", "start_local_cluster", "INSTALL_HINT"]
+__all__ = [
+    "ParallelError", "ParallelResult", "solve", "connect", "start_local_cluster", "close_local_cluster",
+    "progress_table", "run_command", "INSTALL_HINT", "CUBES_PER_WORKER",
+]
 
 INSTALL_HINT = "parallel solving needs Dask: pip install 'mirl[parallel]' (or pip install 'dask[distributed]')"
 # Seconds to wait for a scheduler to answer, and for its first worker.
