@@ -194,6 +194,13 @@ def report():
                        "search ns/assign", "MiniSat ns/prop", "conflicts", "add_clause ns/lit", "find_clause ns/lit",
                        "new/1 ns/entry"], scaling["rows"],
                       ["%d", "%.1f", "%.1f", "%.1f", "%.1f", "%.1f", "%.1f", "%d", "%.1f", "%.1f", "%.2f"]), ""]
+    # Section 6 comes from bench/parallel.py --write: kept as it is.
+    if os.path.exists(DOC):
+        with open(DOC) as stream:
+            previous = stream.read()
+        begin, end = "<!-- parallel: bench/parallel.py --write -->", "<!-- end parallel -->"
+        if begin in previous and end in previous:
+            out += [begin + previous.split(begin, 1)[1].split(end, 1)[0] + end, ""]
     notes = os.path.join(common.HERE, "notes.md")
     if os.path.exists(notes):
         with open(notes) as stream:

@@ -64,8 +64,21 @@ def _arguments(argv):
     parser.add_argument(
         "--report-interval", type=float, default=1.0, metavar="SEC", help="seconds between progress lines on stderr"
     )
+    parser.add_argument(
+        "--jobs", type=int, default=1, metavar="N",
+        help="split the search over a local Dask cluster of N worker processes (needs mirl[parallel])",
+    )
+    parser.add_argument(
+        "--scheduler", metavar="ADDRESS", help="split the search over the workers of the Dask scheduler at ADDRESS"
+    )
     parser.add_argument("--version", action="version", version="mirl " + __version__)
     options = parser.parse_args(argv)
+    if options.jobs < 1:
+        parser.error("--jobs must be at least 1")
+    if options.scheduler is not None and options.jobs != 1:
+        parser.error("give either --jobs or --scheduler")
+    if options.proof and (options.jobs > 1 or options.scheduler is not None):
+        parser.error("--proof needs the sequential solver (--jobs 1)")
     if options.seed < 0 or options.seed > 0xFFFFFFFF:
         parser.error("--seed must be between 0 and 4294967295")
     if options.time_limit is not None and options.time_limit <= 0:
@@ -460,15 +473,18 @@ def main(argv=None):
         proof = _open_proof(options)
     except _Refused as error:
         return _error(error)
+    # Cube-and-conquer reads the formula as the sequential search does, then
+    # hands the loaded solver to the cube lookahead.
+    parallel = options.jobs > 1 or options.scheduler is not None
 
-    progress = None if options.quiet else ProgressTable(sys.stderr, options.report_interval, start)
+    progress = None if options.quiet or parallel else ProgressTable(sys.stderr, options.report_interval, start)
     failure = None
     with _Signals() as signals:
         try:
             reader, solver, formula = _input(options, proof, progress, out, start, signals)
             if reader is None:
                 failure = formula
-            else:
+            elif not parallel:
                 for line, text in formula.warnings:
                     comment("warning: " + text)
                 comment("%d variables, %d clauses, read in %.2f s" % (
@@ -498,6 +514,10 @@ def main(argv=None):
     failure = failure or proof_failure
     if failure is not None:
         return _error(failure)
+    if parallel:
+        from .parallel import run_command
+
+        return run_command(options, solver, formula, out, comment, start)
     if signals.caught is not None:
         comment("interrupted by signal %d" % signals.caught)
     if not options.quiet:

@@ -1,0 +1,528 @@
+"""Cube-and-conquer on a Dask cluster.
+
+The client splits the formula into cubes with a kernel lookahead
+(``mirl.cubes``), ships the clauses once to every worker (scattered with
+``broadcast``), and submits one task per cube.  A worker builds its
+``Solver`` from the clauses the first time a task of this run reaches it and
+keeps it for the next cubes, learnt clauses included; each cube is solved as
+assumptions.  When a cube is refuted, its failed assumptions (the core)
+refute every cube that contains them: the worker skips such cubes, and the
+client cancels those not started yet.  The first model is checked against
+the clauses and ends the run: the other tasks are cancelled and the solvers
+still running are interrupted.  The formula is unsatisfiable when every cube
+is refuted.
+
+The same code runs on a local cluster started for one call (``jobs``) and on
+the workers of a running scheduler (``scheduler``); Dask is imported only
+here, so the sequential solver never needs it.
+"""
+
+import queue
+import signal
+import threading
+import time
+import uuid
+
+from .cubes import candidate_variables, make_cubes
+from .solver import Solver
+
+__all__ = [
+    "ParallelError", "ParallelResult", "solve", "connect", "start_local_cluster", "close_local_cluster",
+    "progress_table", "run_command", "INSTALL_HINT", "CUBES_PER_WORKER",
+]
+
+INSTALL_HINT = "parallel solving needs Dask: pip install 'mirl[parallel]' (or pip install 'dask[distributed]')"
+# Seconds to wait for a scheduler to answer, and for its first worker.
+CONNECT_TIMEOUT = 10.0
+WORKER_TIMEOUT = 30.0
+# Cubes per worker thread: enough for the faster workers to take over the
+# slow cubes of the others.  On uuf200/uuf225/hole8 with two workers, 16
+# made the busiest worker's share of the conflicts 10% smaller than 4 did.
+CUBES_PER_WORKER = 16
+# How often the client looks at its stop flag, deadline and progress.
+_POLL = 0.1
+
+
+class ParallelError(RuntimeError):
+    """The cluster could not be used (no Dask, no scheduler, no worker, a
+    task that failed on every worker it was given to)."""
+
+
+class ParallelResult:
+    """``status``: True, False or None (time limit, interrupt, conflict
+    limit); ``model`` (signed ints, variable 1 first) when True; ``cubes``,
+    ``done`` (cubes answered by a worker), ``refuted`` (cubes refuted by
+    propagation, by a worker or by another cube's core), ``workers`` (worker
+    threads used) and ``stats`` (the workers' counters, summed)."""
+
+    def __init__(self, status, model, cubes, done, refuted, workers, stats):
+        self.status = status
+        self.model = model
+        self.cubes = cubes
+        self.done = done
+        self.refuted = refuted
+        self.workers = workers
+        self.stats = stats
+
+    def __repr__(self):
+        return "ParallelResult(status=%r, cubes=%d, done=%d, refuted=%d, workers=%d)" % (
+            self.status, self.cubes, self.done, self.refuted, self.workers)
+
+
+def _distributed():
+    try:
+        import distributed
+    except ImportError:
+        raise ParallelError(INSTALL_HINT) from None
+    return distributed
+
+
+# -- the worker side ------------------------------------------------------------
+
+class _Formula:
+    """What is shipped once per worker: the clauses and the solver options."""
+
+    def __init__(self, token, nvars, clauses, options):
+        self.token = token
+        self.nvars = nvars
+        self.clauses = clauses
+        self.options = options
+
+
+class _Run:
+    """A worker process's state for one run: idle solvers (one per thread at
+    most), the solvers working now, the cores found, and whether the client
+    stopped the run."""
+
+    def __init__(self):
+        self.idle = []
+        self.active = set()
+        self.cores = []
+        self.stopped = False
+
+
+_RUNS = {}
+_RUNS_LOCK = threading.Lock()
+_STOPPED_KEEP = 64  # stopped runs remembered, so their late tasks end at once
+
+
+def _run_state(token):
+    with _RUNS_LOCK:
+        run = _RUNS.get(token)
+        if run is None:
+            run = _RUNS[token] = _Run()
+        return run
+
+
+def _solver_for(formula, run):
+    with _RUNS_LOCK:
+        if run.idle:
+            solver = run.idle.pop()
+        else:
+            solver = None
+    if solver is None:
+        solver = Solver(**formula.options)
+        solver.ensure_vars(formula.nvars)
+        solver.append_formula(formula.clauses)
+    with _RUNS_LOCK:
+        run.active.add(solver)
+        if run.stopped:
+            solver.interrupt()
+    return solver
+
+
+def _counters(solver):
+    stats = solver.accum_stats()
+    return {key: stats[key] for key in ("conflicts", "decisions", "propagations", "restarts")}
+
+
+def _solve_cube(formula, index, cube, conflict_limit, time_left):
+    """Solves one cube on this worker; the answer as a dict."""
+    run = _run_state(formula.token)
+    answer = {"index": index, "status": None, "model": None, "core": None, "skipped": False, "stats": None,
+              "worker": _worker_name()}
+    literals = set(cube)
+    with _RUNS_LOCK:
+        if run.stopped:
+            return answer
+        for core in run.cores:
+            if core <= literals:
+                answer.update(status=False, core=sorted(core, key=abs), skipped=True)
+                return answer
+    solver = _solver_for(formula, run)
+    before = _counters(solver)
+    timer = None
+    if time_left is not None:
+        timer = threading.Timer(max(0.0, time_left), solver.interrupt)
+        timer.daemon = True
+        timer.start()
+    try:
+        if conflict_limit is not None:
+            solver.conf_budget(conflict_limit)
+        status = solver.solve(assumptions=cube)
+        answer["status"] = status
+        if status is True:
+            answer["model"] = solver.get_model()
+        elif status is False:
+            core = solver.get_core() or []
+            answer["core"] = core
+            with _RUNS_LOCK:
+                run.cores.append(frozenset(core))
+    finally:
+        if timer is not None:
+            timer.cancel()
+        after = _counters(solver)
+        answer["stats"] = {key: after[key] - before[key] for key in after}
+        solver.clear_interrupt()
+        with _RUNS_LOCK:
+            run.active.discard(solver)
+            if not run.stopped:
+                run.idle.append(solver)
+    return answer
+
+
+def _worker_name():
+    try:
+        from distributed import get_worker
+
+        return get_worker().address
+    except (ImportError, ValueError):
+        return None
+
+
+def _stop_run(token):
+    """Interrupts this worker's solvers of the run and drops the ones kept
+    for it; later tasks of the run answer at once."""
+    with _RUNS_LOCK:
+        run = _RUNS.get(token)
+        if run is None:
+            run = _RUNS[token] = _Run()
+        run.stopped = True
+        run.idle = []
+        run.cores = []
+        for solver in run.active:
+            solver.interrupt()
+        stopped = [key for key, value in _RUNS.items() if value.stopped and not value.active]
+        for key in stopped[:-_STOPPED_KEEP]:
+            del _RUNS[key]
+    return True
+
+
+# -- the client side --------------------------------------------------------------
+
+def start_local_cluster(jobs):
+    """A local Dask cluster of ``jobs`` single-threaded worker processes and
+    a client on it; close both with ``close_local_cluster``."""
+    distributed = _distributed()
+    import logging
+    import signal
+
+    # Ctrl-C in a terminal reaches the whole process group, but it is this
+    # process that stops the run and closes the cluster, workers included:
+    # the worker processes ignore SIGINT, those started now by inheriting
+    # the ignored signal, those the nannies restart later by a plugin.
+    # A Ctrl-C while the cluster starts is lost.
+    main = threading.current_thread() is threading.main_thread()
+    previous = signal.signal(signal.SIGINT, signal.SIG_IGN) if main else None
+    if previous is None:
+        previous = signal.SIG_DFL
+    try:
+        cluster = distributed.LocalCluster(
+            n_workers=jobs, threads_per_worker=1, processes=True, silence_logs=logging.CRITICAL, memory_limit=0,
+            # No dashboard; the scheduler's small HTTP server on any free port.
+            dashboard_address=None, scheduler_kwargs={"dashboard": False, "dashboard_address": "127.0.0.1:0"},
+        )
+    finally:
+        if main:
+            signal.signal(signal.SIGINT, previous)
+    try:
+        client = distributed.Client(cluster)
+        from ._dask_plugins import IgnoreInterrupts
+
+        client.register_plugin(IgnoreInterrupts(), name="mirl-ignore-sigint")
+    except BaseException:
+        cluster.close()
+        raise
+    return client, cluster
+
+
+def close_local_cluster(client, cluster):
+    try:
+        client.close()
+    finally:
+        cluster.close()
+
+
+def connect(address, timeout=None):
+    """A client on the scheduler at ``address``; ParallelError when it
+    cannot be reached in ``timeout`` seconds."""
+    distributed = _distributed()
+    timeout = CONNECT_TIMEOUT if timeout is None else timeout
+    try:
+        return distributed.Client(address, timeout=timeout)
+    except (OSError, TimeoutError, ValueError) as error:
+        reason = str(error).splitlines()[0] if str(error) else type(error).__name__
+        raise ParallelError("cannot reach the Dask scheduler at %s: %s" % (address, reason)) from None
+
+
+def _falsified(clauses, model):
+    for index, clause in enumerate(clauses):
+        for literal in clause:
+            if model[abs(literal) - 1] == literal:
+                break
+        else:
+            return index
+    return None
+
+
+class _Table:
+    """The progress lines of a parallel run, on stderr every ``interval``
+    seconds."""
+
+    header = (
+        "c",
+        "c    seconds     cubes      done      open   refuted   workers   conflicts",
+        "c   ----------------------------------------------------------------------",
+    )
+
+    def __init__(self, stream, interval, start):
+        self.stream = stream
+        self.interval = interval
+        self.start = start
+        self.last = start
+        self.lines = 0
+
+    def __call__(self, cubes, done, open_, refuted, workers, conflicts, force=False):
+        now = time.perf_counter()
+        # The closing line only ends a table already begun.
+        if (force and not self.lines) or (not force and now - self.last < self.interval):
+            return
+        if not self.lines:
+            self.stream.write("\n".join(self.header) + "\n")
+        self.stream.write("c %10.1f %9d %9d %9d %9d %9d %11d\n" % (
+            now - self.start, cubes, done, open_, refuted, workers, conflicts))
+        self.stream.flush()
+        self.lines += 1
+        self.last = now
+
+
+def progress_table(stream, interval=1.0, start=None):
+    """A progress callable for ``solve`` printing the cube counts."""
+    return _Table(stream, interval, time.perf_counter() if start is None else start)
+
+
+def solve(clauses, nvars=None, *, jobs=None, scheduler=None, client=None, solver_options=None, time_limit=None,
+          conflict_limit=None, cubes_per_worker=CUBES_PER_WORKER, stop=None, progress=None, root=None):
+    """Solves the clauses by cube-and-conquer on Dask.
+
+    Give one of ``client`` (a ``distributed.Client``), ``scheduler`` (the
+    address of a running scheduler) or ``jobs`` (the number of
+    single-threaded worker processes of a local cluster started and closed
+    by this call).  ``solver_options`` are keyword arguments of the workers'
+    ``Solver``; ``time_limit`` (seconds) holds for the whole run,
+    ``conflict_limit`` for each cube.  ``stop`` is a ``threading.Event``
+    that ends the run (answer None) when set, from any thread or a signal
+    handler.  ``progress(cubes, done, open, refuted, workers, conflicts,
+    force=False)`` is called while the run goes on.  ``root`` may be a
+    ``Solver`` already holding the clauses (it is not changed).
+
+    Returns a ``ParallelResult``; raises ``ParallelError`` when the cluster
+    cannot be used.
+    """
+    start = time.perf_counter()
+    deadline = None if time_limit is None else start + time_limit
+    options = dict(solver_options or {})
+    if nvars is None:
+        nvars = max((abs(literal) for clause in clauses for literal in clause), default=0)
+    if sum(x is not None for x in (jobs, scheduler, client)) != 1:
+        raise ValueError("give exactly one of jobs, scheduler and client")
+    if jobs is not None and jobs < 1:
+        raise ValueError("jobs must be at least 1")
+    _distributed()
+    stop = threading.Event() if stop is None else stop
+    owned = None
+    try:
+        if jobs is not None:
+            client, cluster = start_local_cluster(jobs)
+            owned = (client, cluster)
+        elif scheduler is not None:
+            client = connect(scheduler)
+            owned = (client, None)
+        return _conquer(client, clauses, nvars, options, root, deadline, conflict_limit, cubes_per_worker, stop,
+                        progress)
+    finally:
+        if owned is not None:
+            if owned[1] is None:
+                owned[0].close()
+            else:
+                close_local_cluster(*owned)
+
+
+def _worker_threads(client, deadline):
+    limit = WORKER_TIMEOUT if deadline is None else max(0.1, min(WORKER_TIMEOUT, deadline - time.perf_counter()))
+    try:
+        client.wait_for_workers(1, timeout=limit)
+    except (TimeoutError, OSError):
+        raise ParallelError("no Dask worker joined the scheduler within %g s" % limit) from None
+    return max(1, sum(client.nthreads().values()))
+
+
+def _conquer(client, clauses, nvars, options, root, deadline, conflict_limit, cubes_per_worker, stop, progress):
+    threads = _worker_threads(client, deadline)
+    if root is None:
+        root = Solver(**options)
+        root.ensure_vars(nvars)
+        root.append_formula(clauses)
+    split = make_cubes(root, max(2, threads * cubes_per_worker), candidate_variables(clauses, 48))
+    cubes = split.open
+    total = len(cubes) + split.refuted
+    refuted = split.refuted
+    done = 0
+    stats = {"conflicts": 0, "decisions": 0, "propagations": 0, "restarts": 0, "lookahead_probes": split.probes,
+             "conflicts_by_worker": {}}
+
+    def report(force=False):
+        if progress is not None:
+            progress(total, done, len(pending), refuted, threads, stats["conflicts"], force=force)
+
+    pending = {}
+    if not cubes:
+        report(force=True)
+        return ParallelResult(False, None, total, done, refuted, threads, stats)
+
+    token = uuid.uuid4().hex
+    formula = client.scatter([_Formula(token, nvars, clauses, options)], broadcast=True, hash=False)[0]
+    arrived = queue.Queue()
+    for index, cube in enumerate(cubes):
+        time_left = None if deadline is None else deadline - time.perf_counter()
+        future = client.submit(
+            _solve_cube, formula, index, cube, conflict_limit, time_left,
+            key="mirl-cube-%s-%d" % (token, index), retries=2, pure=False,
+        )
+        pending[index] = future
+        future.add_done_callback(arrived.put)
+
+    status = False
+    model = None
+    try:
+        while pending:
+            if stop.is_set() or (deadline is not None and time.perf_counter() >= deadline):
+                status = None
+                break
+            try:
+                future = arrived.get(timeout=_POLL)
+            except queue.Empty:
+                report()
+                continue
+            answer = _answer_of(future, pending)
+            if answer is None:
+                continue
+            index = answer["index"]
+            if pending.pop(index, None) is None:
+                # Covered by a core and cancelled here, but it had finished.
+                continue
+            for key, value in (answer["stats"] or {}).items():
+                stats[key] += value
+            if answer["stats"]:
+                by_worker = stats["conflicts_by_worker"]
+                by_worker[answer["worker"]] = by_worker.get(answer["worker"], 0) + answer["stats"]["conflicts"]
+            if answer["status"] is True:
+                model = answer["model"]
+                bad = _falsified(clauses, model)
+                if bad is not None:
+                    raise ParallelError("a worker returned a model that falsifies clause %d" % (bad + 1))
+                done += 1
+                status = True
+                break
+            if answer["status"] is None:
+                # Stopped by the conflict limit or the time limit.
+                status = None
+                break
+            done += 1
+            refuted += 1
+            core = answer["core"]
+            if not core:
+                # The clauses alone are unsatisfiable.
+                refuted += len(pending)
+                client.cancel(list(pending.values()))
+                pending.clear()
+                break
+            covered = set(core)
+            for other in [i for i in pending if covered <= set(cubes[i])]:
+                pending.pop(other).cancel()
+                refuted += 1
+        report(force=True)
+    finally:
+        outstanding = list(pending.values())
+        if outstanding:
+            client.cancel(outstanding)
+        try:
+            client.run(_stop_run, token, on_error="ignore")
+        except TypeError:  # a Dask without on_error
+            try:
+                client.run(_stop_run, token)
+            except Exception:  # a worker gone while stopping: nothing left to stop there
+                pass
+        except Exception:
+            pass
+        client.cancel([formula])
+    if status is False and pending:
+        status = None
+    return ParallelResult(status, model, total, done, refuted, threads, stats)
+
+
+def _answer_of(future, pending):
+    """The answer dict of a finished task; None for a task cancelled here."""
+    if future.status == "cancelled":
+        return None
+    if future.status == "error":
+        error = future.exception()
+        index = next((i for i, f in pending.items() if f.key == future.key), None)
+        if index is None:
+            return None
+        text = str(error).splitlines()[0] if str(error) else ""
+        raise ParallelError("cube %d failed: %s: %s" % (index, type(error).__name__, text))
+    return future.result()
+
+
+# -- the command line -------------------------------------------------------------
+
+def run_command(options, root, formula, out, comment, start):
+    """``mirl --jobs N FILE`` and ``mirl --scheduler ADDRESS FILE``: the
+    same answer lines, exit codes, limits and Ctrl-C handling as the
+    sequential command, the cube counts in the progress table."""
+    import signal
+    import sys
+
+    from . import cli
+
+    where = "a local cluster of %d workers" % options.jobs if options.scheduler is None else options.scheduler
+    comment("cube-and-conquer on " + where)
+    stop = threading.Event()
+    previous = {}
+    if threading.current_thread() is threading.main_thread():
+        for signum in (signal.SIGINT, signal.SIGTERM):
+            previous[signum] = signal.signal(signum, lambda *_: stop.set())
+    solver_options = {"restarts": None if options.restarts == "none" else options.restarts, "seed": options.seed}
+    progress = None if options.quiet else progress_table(sys.stderr, options.report_interval, start)
+    time_limit = None if options.time_limit is None else max(0.0, options.time_limit - (time.perf_counter() - start))
+    try:
+        _distributed()
+        with cli._kernel_output_to_stderr(out):
+            result = solve(
+                list(formula), formula.nvars, jobs=None if options.scheduler else options.jobs,
+                scheduler=options.scheduler, solver_options=solver_options, time_limit=time_limit,
+                conflict_limit=options.conflict_limit, stop=stop, progress=progress, root=root,
+            )
+    except ParallelError as error:
+        return cli._error(error)
+    finally:
+        for signum, handler in previous.items():
+            signal.signal(signum, handler)
+    stats = result.stats
+    comment("cubes %d: %d answered by workers, %d refuted, %d worker threads" % (
+        result.cubes, result.done, result.refuted, result.workers))
+    comment("conflicts %d, decisions %d, clause visits %d, restarts %d (summed over the workers)" % (
+        stats["conflicts"], stats["decisions"], stats["propagations"], stats["restarts"]))
+    comment("total time %.3f s" % (time.perf_counter() - start))
+    return cli._answer(out, comment, result.status, result.model, formula, options)

@@ -1,0 +1,152 @@
+"""Cube-and-conquer on a local Dask cluster: answers, models, a worker that
+dies mid-run, a cluster that cannot be used, Ctrl-C.  One cluster of two
+workers serves the tests that do not start the command line's own."""
+
+import os
+import signal
+import subprocess
+import sys
+import threading
+import time
+
+import pytest
+
+from cnf_tools import minisat_answer, parity_chain, pigeonhole, random_ksat, satisfies
+
+distributed = pytest.importorskip("distributed")
+
+from mirl import cli, parallel  # noqa: E402
+from mirl.cubes import make_cubes  # noqa: E402
+from mirl.solver import Solver  # noqa: E402
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+
+@pytest.fixture(scope="module")
+def cluster():
+    client, local = parallel.start_local_cluster(2)
+    try:
+        yield client, local
+    finally:
+        parallel.close_local_cluster(client, local)
+
+
+def write_cnf(path, clauses):
+    nvars = max(abs(literal) for clause in clauses for literal in clause)
+    path.write_text("p cnf %d %d\n" % (nvars, len(clauses)) + "".join(
+        " ".join(map(str, clause)) + " 0\n" for clause in clauses))
+    return str(path)
+
+
+def test_answers_and_models_agree_with_minisat(cluster, tmp_path, capsys):
+    client, local = cluster
+    formulas = [random_ksat(120, 511, 3, seed) for seed in range(5)]
+    formulas += [pigeonhole(6), parity_chain(40, 1, 3), [[1, 2], [-1], [-2]]]
+    for clauses in formulas:
+        expected = minisat_answer(clauses)
+        result = parallel.solve(clauses, client=client)
+        assert result.status is expected
+        if expected:
+            assert satisfies(clauses, result.model)
+        else:
+            # Every cube is accounted for: refuted by the lookahead, by a
+            # worker, or by the failed assumptions of another cube.
+            assert result.refuted == result.cubes
+    # The time limit holds across the workers.
+    started = time.perf_counter()
+    assert parallel.solve(pigeonhole(10), client=client, time_limit=0.5).status is None
+    assert time.perf_counter() - started < 5
+    # The lookahead's cubes never change the root solver, and refute on
+    # the spot what propagation refutes.
+    root = Solver(formulas[1])
+    cubes = make_cubes(root, 8)
+    assert len(cubes.open) >= 8 and root.level() == 0 and root.stats["root_assignments"] == 0
+    assert root.solve() is True and satisfies(formulas[1], root.get_model())
+    assert make_cubes(Solver(pigeonhole(4)), 16).open == []
+    assert make_cubes(Solver([[1], [-1, 2], [-2]]), 8).open == []
+
+    # The command line on the same cluster: the sequential solver's lines.
+    sat = write_cnf(tmp_path / "sat.cnf", formulas[1])
+    assert cli.main(["--scheduler", local.scheduler_address, "-n", sat]) == 10
+    out = capsys.readouterr().out
+    assert "s SATISFIABLE\n" in out and "model checked" in out
+    assert cli.main(["--scheduler", local.scheduler_address, "-q", sat]) == 10
+    out = capsys.readouterr().out
+    assert out.startswith("s SATISFIABLE\nv ")
+    assert satisfies(formulas[1], [int(x) for x in out.split() if x.lstrip("-").isdigit()][:-1])
+    unsat = write_cnf(tmp_path / "unsat.cnf", formulas[0])
+    assert cli.main(["--scheduler", local.scheduler_address, "-q", unsat]) == 20
+    assert capsys.readouterr().out == "s UNSATISFIABLE\n"
+
+
+def test_a_cluster_that_cannot_be_used_is_one_error_line(tmp_path, capsys, monkeypatch):
+    path = write_cnf(tmp_path / "f.cnf", [[1, 2]])
+    monkeypatch.setattr(parallel, "CONNECT_TIMEOUT", 0.5)
+    # Port 9 (discard) has no scheduler on this machine.
+    assert cli.main(["--scheduler", "tcp://127.0.0.1:9", path]) == 1
+    captured = capsys.readouterr()
+    assert captured.err.count("\n") == 1
+    assert captured.err.startswith("mirl: error: cannot reach the Dask scheduler at tcp://127.0.0.1:9")
+    monkeypatch.setitem(sys.modules, "distributed", None)
+    assert cli.main(["--jobs", "2", "-q", path]) == 1
+    assert capsys.readouterr().err == "mirl: error: %s\n" % parallel.INSTALL_HINT
+    # --jobs 1 is the sequential solver: no Dask needed, none imported.
+    assert cli.main(["--jobs", "1", "-q", path]) == 10
+    env = dict(os.environ, PYTHONPATH=os.pathsep.join([os.path.join(ROOT, "python")] + [p for p in sys.path if p]))
+    script = "import sys, mirl.cli, mirl.parallel; mirl.cli.main(['--jobs', '1', '-q', %r]); " \
+             "sys.exit('distributed' in sys.modules or 'dask' in sys.modules)" % path
+    assert subprocess.run([sys.executable, "-c", script], env=env, capture_output=True).returncode == 0
+
+
+def test_a_worker_killed_mid_run_leaves_the_answer_unchanged(cluster):
+    client, local = cluster
+    clauses = random_ksat(180, 766, 3, 1)  # unsatisfiable, about a second of search per worker
+    outcome = {}
+    thread = threading.Thread(target=lambda: outcome.update(result=parallel.solve(clauses, client=client)))
+    thread.start()
+    # Kill a worker once it is solving cubes of this run.
+    deadline = time.time() + 30
+    while not any(key.startswith("mirl-cube-") for keys in client.processing().values() for key in keys):
+        assert time.time() < deadline
+        time.sleep(0.05)
+    time.sleep(0.3)
+    victim = next(iter(client.run(os.getpid).values()))
+    os.kill(victim, signal.SIGKILL)
+    thread.join(120)
+    assert outcome["result"].status is False
+    assert outcome["result"].refuted == outcome["result"].cubes
+    assert minisat_answer(clauses) is False
+
+
+def test_ctrl_c_stops_the_run_and_every_worker(tmp_path):
+    path = write_cnf(tmp_path / "hard.cnf", pigeonhole(10))
+    env = dict(os.environ)
+    env["PYTHONPATH"] = os.pathsep.join([os.path.join(ROOT, "python")] + [p for p in sys.path if p])
+    command = [sys.executable, "-m", "mirl", "--jobs", "2", "--report-interval", "0.1", path]
+    process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env,
+                               cwd=ROOT, start_new_session=True)
+    try:
+        # Wait until the workers are solving: the progress table has begun.
+        line = process.stderr.readline()
+        while line and "cubes" not in line:
+            line = process.stderr.readline()
+        assert line
+        # Ctrl-C in a terminal reaches the whole process group.
+        os.killpg(process.pid, signal.SIGINT)
+        out, err = process.communicate(timeout=60)
+    finally:
+        if process.poll() is None:
+            os.killpg(process.pid, signal.SIGKILL)
+            process.wait()
+    assert process.returncode == 0, err
+    assert out.endswith("s UNKNOWN\n")
+    assert "Traceback" not in err
+    survivors = []
+    for _ in range(50):
+        listing = subprocess.run(["ps", "-o", "stat=,pid=,args=", "-s", str(process.pid)],
+                                 capture_output=True, text=True).stdout
+        survivors = [line for line in listing.splitlines() if line.strip() and not line.lstrip().startswith("Z")]
+        if not survivors:
+            break
+        time.sleep(0.1)
+    assert survivors == []
