@@ -239,6 +239,7 @@ int clause_register(SolverState *s, Clause *c, uint32_t set) {
 }
 
 void clause_delete(SolverState *s, Clause *c) {
+    note_clause_change(s, c, c->id);
     uint32_t set = clause_ref_set(c->id);
     if (indexed(s, set)) hash_index_remove(s, c);
     GrowArray<Clause *> &table = s->clause_lists[set];
@@ -262,6 +263,7 @@ void clause_set_trim(SolverState *s, uint32_t set) {
 }
 
 void clause_rewrite(SolverState *s, Clause *c, const uint32_t *codes, uint32_t n) {
+    note_clause_change(s, c, c->id);
     bool in_index = indexed(s, clause_ref_set(c->id)) && s->clause_hash.count > 0;
     uint32_t old_hash = c->hash;
     if (codes != c->lits) std::memmove(c->lits, codes, sizeof(uint32_t) * n);

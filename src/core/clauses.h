@@ -80,6 +80,17 @@ void clause_delete(SolverState *s, Clause *c);
 // than clause_delete so that no list keeps an id that may be handed out again.
 // The table is not trimmed.
 void clause_remove(SolverState *s, Clause *c);
+// Called before a stored clause is deleted, rewritten or leaves its
+// position `id`: when it is the implication clause of one of its variables
+// above level 0, that assignment's clause is no longer what implied it, and
+// minimisation stops taking the trail's implication clauses on trust until
+// the search is back at level 0.
+inline void note_clause_change(SolverState *s, const Clause *c, uint32_t id) {
+    for (uint32_t k = 0; k < c->length; k++) {
+        const Variable *v = s->variables.data[c->lits[k] >> 1];
+        if (v->level > 0 && static_cast<uint32_t>(v->reason) == id) s->reasons_changed = true;
+    }
+}
 // Shortens a set's table past its trailing empty positions.
 void clause_set_trim(SolverState *s, uint32_t set);
 

@@ -177,6 +177,8 @@ void solver_state_destroy(SolverState *s) {
     array_free(s->levels);
     array_free(s->learnt_buffer);
     array_free(s->scratch_codes);
+    array_free(s->minimize_settled);
+    array_free(s->minimize_frames);
     array_free(s->touched_clauses);
     // message_env belongs to the library surface, which frees it before
     // destroying the state (its layout is the host's).

@@ -183,6 +183,15 @@ constexpr int32_t min_level_none = 0x7fffffff;
 // Kinds of root-level event handed to `SolverState::event_hook`.
 enum class EventKind { fixed, substituted };
 
+// One open question of the global minimisation's depth-first search: is the
+// false literal `literal` implied by kept literals through `reason`, whose
+// literals from `next` on are still to be looked at.
+struct MinimizeFrame {
+    const Clause *reason;
+    uint32_t literal;
+    uint32_t next;
+};
+
 struct SolverState;
 // Called by the core when a subscriber may want to hear of a level-0 fact:
 // `subject` is the literal fixed (kind fixed), or the replacement with
@@ -271,6 +280,15 @@ struct SolverState {
 
     GrowArray<uint32_t> learnt_buffer;
     GrowArray<uint32_t> scratch_codes;  // decoded literal lists
+    // Global minimisation: the literals whose redundancy was settled (their
+    // marks are cleared from this list) and the depth-first search's frames.
+    GrowArray<uint32_t> minimize_settled;
+    GrowArray<MinimizeFrame> minimize_frames;
+    // Set when the implication clause of an assignment above level 0 was
+    // deleted, rewritten or moved, so that a reason of the trail may no
+    // longer be the clause that implied its variable; cleared when the
+    // search is back at level 0.
+    bool reasons_changed;
 
     ItemPool list_pool;          // OccurrenceList / SymbolList descriptors
     ItemPool variable_pool;      // Variable records

@@ -319,6 +319,7 @@ MIRL_NIF(move_clause) {
     // 3 leaves its chains and lists first, so no slot is linked twice.
     s->clause_lists[3].data[clause_ref_position(ref)] = nullptr;
     s->clause_count[3]--;
+    note_clause_change(s, c, ref);
     clause_set_trim(s, 3);
     detach(s, c);
     if (s->options.xref) occurrences_remove_id(s, c, ref);
