@@ -169,10 +169,11 @@ void solver_state_destroy(SolverState *s) {
             Clause *c = list.data[k];
             list.data[k] = nullptr;
             s->clause_count[set]--;
-            clause_free(c);
+            clause_release(s, c);
         }
         array_free(list);
     }
+    clause_pool_destroy(s);
 
     array_free(s->levels);
     array_free(s->learnt_buffer);

@@ -192,6 +192,18 @@ struct MinimizeFrame {
     uint32_t next;
 };
 
+// Clause records of up to clause_pool_classes x 32 bytes are carved from
+// pages of their own, 32-byte aligned, and recycled through one free list
+// per size in 32-byte units (clauses.cpp); larger records are individual
+// allocations.
+constexpr uint32_t clause_pool_classes = 16;
+struct ClausePool {
+    void *pages;     // newest page; the first word of a page links the older one
+    char *position;  // next free byte of the newest page
+    char *end;
+    void *free_lists[clause_pool_classes + 1];  // by size in 32-byte units
+};
+
 struct SolverState;
 // Called by the core when a subscriber may want to hear of a level-0 fact:
 // `subject` is the literal fixed (kind fixed), or the replacement with
@@ -290,6 +302,7 @@ struct SolverState {
     // search is back at level 0.
     bool reasons_changed;
 
+    ClausePool clause_pool;      // clause records
     ItemPool list_pool;          // OccurrenceList / SymbolList descriptors
     ItemPool variable_pool;      // Variable records
     ItemPool symbol_pool;        // Symbol records

@@ -96,12 +96,12 @@ MIRL_NIF(add_clause) {
         if (codes[0] == lit_false) return enif_make_false(env);
         if (clause_assert_unit(s, codes[0]) == UnitResult::fixed) return enif_make_true(env);
     }
-    Clause *c = clause_alloc(m);
+    Clause *c = clause_new(s, m);
     if (c == nullptr) return raise(env, atoms.memory_limit);
     std::memcpy(c->lits, codes, sizeof(uint32_t) * m);
     c->hash = clause_hash_codes(c->lits, m);
     if (clause_register(s, c, set) != 0) {
-        clause_free(c);
+        clause_release(s, c);
         return raise(env, atoms.memory_limit);
     }
     bool attached;
