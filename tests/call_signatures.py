@@ -3,8 +3,18 @@ kinds of every function and arity, the awkward values to feed them, the
 errors each may answer with, and the consistency checker of builds that
 carry one."""
 import ctypes
+import os
+import sys
 
 import mirl_nif
+
+try:
+    from mirl.atoms import ATOM_NAMES, atom
+except ImportError:
+    # A subprocess of a run against a developer build: the package lies
+    # beside the tests, as conftest.py arranges for the run itself.
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "python"))
+    from mirl.atoms import ATOM_NAMES, atom
 
 # Argument kinds after the handle, per (name, arity). Kinds: lit, var, lits,
 # id, level, bool, set, key, value, map, count, int, dist, symkey, symval,
@@ -109,40 +119,9 @@ assert len(SIGNATURES) == 93
 # The texts a refusal may carry: the library's error atoms.
 REFUSALS = {"badarg", "literal", "variable", "level", "xref", "system_limit", "memory_limit"}
 
-# Every atom name the library registers (keys, options, modes, sort keys).
-ATOM_NAMES = [
-    "alpha", "atom", "bcp_counter", "beta", "clause_2_counter", "clause_3_counter",
-    "clause_d_counter", "clause_n_counter", "conflict_counter", "dead", "default", "delta",
-    "done", "error", "false", "fifo", "flags", "gamma", "hash", "implication",
-    "implication_clause", "inqueue", "is_atom", "is_used", "jump", "length", "level", "lifo",
-    "literal", "literal_integer", "literal_size", "local", "global", "mark", "max_bound",
-    "max_conflicting", "max_level", "min_level", "number_of_bound_variables",
-    "number_of_clauses", "number_of_conflicting_clauses", "number_of_dead_clauses",
-    "number_of_learnt_clauses", "number_of_subst_variables", "number_of_unbound_variables",
-    "number_of_variables", "off", "phase", "init_phase", "qtype", "queue", "recursive",
-    "reset", "set", "size", "status", "symbol", "system_limit", "memory_limit", "toggle",
-    "true", "turbo", "undefined", "unit", "use", "use_phase", "all_used", "value_packing",
-    "variable", "mirl", "watch", "watch0", "watch1", "xref", "vsids", "none", "log2", "log10",
-    "next", "version", "seed", "!", "identity", "+identity", "-identity", "=identity",
-    "random", "+random", "-random", "=random", "degree", "+degree", "-degree", "=degree",
-    "rank", "+rank", "-rank", "=rank", "user", "+user", "-user", "=user",
-    "memory_literal_size", "memory_clause_size", "memory_variable_size",
-    "memory_symbol_size", "memory_size",
-]
-
-
-def _atom_indexes():
-    # An atom's term is the int of its index in the host's atom table: false
-    # and true hold 0 and 1, the library's other atoms follow in this order.
-    indexes, following = {"false": 0, "true": 1}, 2
-    for name in ATOM_NAMES:
-        if name not in indexes:
-            indexes[name] = following
-            following += 1
-    return indexes
-
-
-ATOM_INDEX = _atom_indexes()
+# Every atom name in the host's table (keys, options, modes, sort keys), and
+# its term: the index in that table.
+ATOM_INDEX = {name: atom(name) for name in ATOM_NAMES}
 # Keys that mean something to a function, by function name.
 INFO_KEYS = [
     "bcp_counter", "level", "conflict_counter", "max_conflicting", "number_of_conflicting_clauses",

@@ -3,13 +3,7 @@ decision and undo state of a level."""
 import pytest
 
 import mirl_nif as m
-
-
-def solver(n, **options):
-    s = m.new(options)
-    if n:
-        m.add_variables(s, n)
-    return s
+from kernel import solver
 
 
 def three_levels():

@@ -3,12 +3,12 @@
 from the clauses before it by unit propagation; every model satisfies the
 formula; every refutation ends in a level-0 conflict that unit propagation
 confirms; and the verdict agrees with brute force or with MiniSat."""
-import itertools
 import random
 
 import pytest
 
 import mirl_nif as m
+from kernel import random_3sat, satisfiable, satisfies
 
 pysat_solvers = pytest.importorskip("pysat.solvers")
 
@@ -66,20 +66,6 @@ class ClauseDatabase:
                         value[abs(unit)] = 1 if unit > 0 else -1
                         falsified.append(-unit)
         return False
-
-
-def random_3sat(rng, n, ratio):
-    clauses = []
-    for _ in range(round(n * ratio)):
-        clauses.append([v if rng.random() < 0.5 else -v for v in rng.sample(range(1, n + 1), 3)])
-    return clauses
-
-
-def brute_force_satisfiable(n, clauses):
-    for bits in itertools.product((False, True), repeat=n):
-        if all(any(bits[abs(l) - 1] == (l > 0) for l in c) for c in clauses):
-            return True
-    return False
 
 
 def minisat_satisfiable(clauses):
@@ -149,10 +135,6 @@ def cdcl(n, clauses, rng):
     return model
 
 
-def satisfied(model, clauses):
-    return all(any(model[abs(l) - 1] == (l > 0) for l in c) for c in clauses)
-
-
 @pytest.mark.parametrize("seed", range(8))
 def test_small_instances_agree_with_brute_force(seed):
     rng = random.Random(seed)
@@ -160,9 +142,9 @@ def test_small_instances_agree_with_brute_force(seed):
         n = rng.randrange(6, 11)
         clauses = random_3sat(rng, n, rng.uniform(3.5, 6.0))
         model = cdcl(n, clauses, rng)
-        assert (model is not None) == brute_force_satisfiable(n, clauses)
+        assert (model is not None) == satisfiable(n, clauses)
         if model is not None:
-            assert satisfied(model, clauses)
+            assert satisfies(clauses, model)
 
 
 @pytest.mark.parametrize("seed", range(24))
@@ -174,4 +156,4 @@ def test_random_3sat_agrees_with_minisat(seed):
         model = cdcl(n, clauses, rng)
         assert (model is not None) == minisat_satisfiable(clauses)
         if model is not None:
-            assert satisfied(model, clauses)
+            assert satisfies(clauses, model)

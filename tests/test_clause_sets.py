@@ -3,6 +3,7 @@ sort with its renumbering, and listing the clauses of a literal."""
 import pytest
 
 import mirl_nif as m
+from kernel import raw_clause as raw, solver, store_clause as add
 
 # Atoms reach Python as their index in the host's atom table; small integers
 # are shared objects, so the index passes an identity test.
@@ -12,19 +13,6 @@ SET2 = 2 << 30
 SET3 = 3 << 30
 
 
-def solver(n, **options):
-    s = m.new(options)
-    if n:
-        m.add_variables(s, n)
-    return s
-
-
-def add(s, lits, clause_set=0):
-    result = m.add_clause(s, lits, clause_set)
-    assert isinstance(result, tuple), result
-    return result[1]
-
-
 def walk(s, clause_set):
     ids = []
     ref = m.clauseset_first(s, clause_set)
@@ -32,10 +20,6 @@ def walk(s, clause_set):
         ids.append(ref)
         ref = m.clauseset_next(s, ref)
     return ids
-
-
-def raw(s, ref):
-    return m.get_clause(s, ref, None, True)
 
 
 # ---- sizes, offsets and walks ---------------------------------------------------------

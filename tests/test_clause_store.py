@@ -2,26 +2,20 @@
 and activating clauses, with the occurrence lists and the hash index."""
 import pytest
 
+import kernel
 import mirl_nif as m
+from kernel import raises
 
 DEAD = 11  # the atom `dead`
 ALPHA_BASE = 0xC0000000
 
 
 def solver(n=6, **options):
-    s = m.new(options)
-    m.add_variables(s, n)
-    return s
+    return kernel.solver(n, **options)
 
 
 def occurrences(s, lit):
     return m.literal_info(s, lit, "xref")
-
-
-def raises(atom, call, *args):
-    with pytest.raises(TypeError) as info:
-        call(*args)
-    assert str(info.value) == atom
 
 
 class TestAddingNormalises:

@@ -3,23 +3,15 @@ order, the bumps and marks along the way, and every way the analysis is
 refused."""
 import pytest
 
+import kernel
 import mirl_nif as m
+from kernel import raises
 
 ALPHA = 3 << 30
 
 
-def raises(text, fn, *args):
-    with pytest.raises(TypeError) as info:
-        fn(*args)
-    assert str(info.value) == text
-
-
 def solver(n, clauses):
-    s = m.new({"all_used": True})
-    m.add_variables(s, n)
-    for clause in clauses:
-        m.add_clause(s, clause)
-    return s
+    return kernel.solver(n, clauses, all_used=True)
 
 
 def two_level_conflict(extra=0):

@@ -2,14 +2,14 @@
 with order_first/order_last, and the search for the next unbound variable."""
 import pytest
 
+import kernel
 import mirl_nif as m
+from kernel import raises
 
 
 def solver(n, **options):
     options.setdefault("all_used", True)
-    s = m.new(options)
-    m.add_variables(s, n)
-    return s
+    return kernel.solver(n, **options)
 
 
 def unbound_order(s):
@@ -21,12 +21,6 @@ def unbound_order(s):
         out.append(v)
         v = m.next_unbound(s, v)
     return out
-
-
-def raises(text, fn, *args):
-    with pytest.raises(TypeError) as info:
-        fn(*args)
-    assert str(info.value) == text
 
 
 # ---- bump ------------------------------------------------------------------

@@ -3,22 +3,17 @@ of the representative literal or variable."""
 import pytest
 
 import mirl_nif
+from kernel import solver
 
 UNDEFINED = 62  # the atom `undefined` as its index in the atom table
 GAMMA_FIRST = 1 << 30  # id of the first clause of set 1
-
-
-def solver_with(n, **options):
-    s = mirl_nif.new(options)
-    mirl_nif.add_variables(s, n)
-    return s
 
 
 # ---- literal_info ----------------------------------------------------------------------
 
 
 def test_the_mark_byte_is_clear_at_rest():
-    s = solver_with(4, xref=True, hash=True)
+    s = solver(4, xref=True, hash=True)
     mirl_nif.add_clause(s, [1, 2, 2, -3])  # a duplicate
     mirl_nif.add_clause(s, [1, -1, 4])  # a tautology
     mirl_nif.find_clause(s, [2, -3, 1])
@@ -28,7 +23,7 @@ def test_the_mark_byte_is_clear_at_rest():
 
 
 def test_degree_and_occurrences_need_xref():
-    s = solver_with(3)
+    s = solver(3)
     mirl_nif.add_clause(s, [1, 2])
     assert mirl_nif.literal_info(s, 1, "degree") is None
     assert mirl_nif.literal_info(s, 1, "xref") == UNDEFINED
@@ -36,7 +31,7 @@ def test_degree_and_occurrences_need_xref():
 
 
 def test_degree_and_occurrences_list_the_clauses_of_a_literal():
-    s = solver_with(4, xref=True)
+    s = solver(4, xref=True)
     mirl_nif.add_clause(s, [1, 2])
     mirl_nif.add_clause(s, [1, -2, 3])
     mirl_nif.add_clause(s, [-1, 3])
@@ -53,7 +48,7 @@ def test_degree_and_occurrences_list_the_clauses_of_a_literal():
 
 
 def test_user_counts_are_per_literal():
-    s = solver_with(2)
+    s = solver(2)
     mirl_nif.set_user_count(s, 2, 5)
     mirl_nif.set_user_count(s, -2, 65537)
     assert mirl_nif.literal_info(s, 2, "user") == 5
@@ -62,7 +57,7 @@ def test_user_counts_are_per_literal():
 
 
 def test_a_literal_lists_its_symbols_newest_first():
-    s = solver_with(3)
+    s = solver(3)
     mirl_nif.add_symbol(s, [1, -1, 1], "a")
     mirl_nif.add_symbol(s, 1, ("b", 2))
     assert mirl_nif.literal_info(s, 1, "symbol") == [(("b", 2), 0), (bytearray(b"a"), 2), (bytearray(b"a"), 0)]
@@ -74,7 +69,7 @@ def test_a_literal_lists_its_symbols_newest_first():
 
 
 def test_the_constant_literals_have_records_too():
-    s = solver_with(1)
+    s = solver(1)
     mirl_nif.add_symbol(s, [True, 1, False], "consts")
     assert mirl_nif.literal_info(s, True, "symbol") == [(bytearray(b"consts"), 0)]
     assert mirl_nif.literal_info(s, False, "symbol") == [(bytearray(b"consts"), 2)]
@@ -85,7 +80,7 @@ def test_the_constant_literals_have_records_too():
 
 
 def test_a_variable_lists_negative_then_positive_symbols_each_newest_first():
-    s = solver_with(2)
+    s = solver(2)
     mirl_nif.add_symbol(s, 2, "p1")
     mirl_nif.add_symbol(s, [-2], "n1")
     mirl_nif.add_symbol(s, [1, 2], "p2")
@@ -99,14 +94,14 @@ def test_a_variable_lists_negative_then_positive_symbols_each_newest_first():
 
 
 def test_a_never_bound_variable_has_no_implication():
-    s = solver_with(1)
+    s = solver(1)
     assert mirl_nif.variable_info(s, 1, "implication") == (-1, -1)
     assert mirl_nif.variable_info(s, 1, "implication_clause") == -1
     assert mirl_nif.variable_info(s, 1, "level") == -1
 
 
 def test_implications_name_their_clause_and_level():
-    s = solver_with(4)
+    s = solver(4)
     mirl_nif.add_clause(s, [1, 2])
     mirl_nif.add_clause(s, [-3, 4], "gamma")
     mirl_nif.bind(s, -1)
@@ -126,12 +121,12 @@ def test_implications_name_their_clause_and_level():
 
 @pytest.mark.parametrize("init_phase,phase", [(True, 1), (False, -1), (None, None)])
 def test_phase_starts_from_the_init_phase(init_phase, phase):
-    s = solver_with(2, init_phase=init_phase)
+    s = solver(2, init_phase=init_phase)
     assert mirl_nif.variable_info(s, 2, "phase") == phase
 
 
 def test_backtracking_saves_the_phase():
-    s = solver_with(3)
+    s = solver(3)
     mirl_nif.push(s)
     mirl_nif.bind(s, 1)  # the level's first entry keeps its old phase
     mirl_nif.bind(s, -2)
@@ -154,7 +149,7 @@ def test_flags_read_back():
 
 
 def test_substituted_arguments_read_their_representative():
-    s = solver_with(3, xref=True)
+    s = solver(3, xref=True)
     mirl_nif.set_user_count(s, -1, 9)
     mirl_nif.add_symbol(s, 1, "one")
     mirl_nif.add_clause(s, [-1, 3])
@@ -166,34 +161,34 @@ def test_substituted_arguments_read_their_representative():
 
 @pytest.mark.parametrize("key", ["level", [ord(c) for c in "level"]])
 def test_keys_may_be_named_by_str_or_character_codes(key):
-    s = solver_with(1)
+    s = solver(1)
     assert mirl_nif.variable_info(s, 1, key) == -1
 
 
 @pytest.mark.parametrize("lit", [0, 2, -2, 2**40, None, "1", 1.0])
 def test_an_undecodable_literal_is_badarg(lit):
-    s = solver_with(1)
+    s = solver(1)
     with pytest.raises(TypeError, match="^badarg$"):
         mirl_nif.literal_info(s, lit, "user")
 
 
 @pytest.mark.parametrize("var", [0, 2, -2, 2**40, None, "1"])
 def test_an_undecodable_variable_raises_variable(var):
-    s = solver_with(1)
+    s = solver(1)
     with pytest.raises(TypeError, match="^variable$"):
         mirl_nif.variable_info(s, var, "level")
 
 
 @pytest.mark.parametrize("key", ["nope", "watch", None, 1.5, ["l", "e"], "implication"])
 def test_literal_info_refuses_other_keys(key):
-    s = solver_with(1)
+    s = solver(1)
     with pytest.raises(TypeError, match="^badarg$"):
         mirl_nif.literal_info(s, 1, key)
 
 
 @pytest.mark.parametrize("key", ["nope", "mark", "user", "xref", None])
 def test_variable_info_refuses_other_keys(key):
-    s = solver_with(1)
+    s = solver(1)
     with pytest.raises(TypeError, match="^badarg$"):
         mirl_nif.variable_info(s, 1, key)
 

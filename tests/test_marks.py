@@ -5,13 +5,7 @@ from hypothesis import given, settings
 from hypothesis import strategies as st
 
 import mirl_nif as m
-
-
-def solver(n, **options):
-    s = m.new(options)
-    if n:
-        m.add_variables(s, n)
-    return s
+from kernel import solver
 
 
 def marked(s):

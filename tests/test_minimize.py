@@ -3,21 +3,13 @@ in-place rewrite, deletion of a clause that turns into a duplicate, and
 implication clauses that are gone."""
 import pytest
 
+import kernel
 import mirl_nif as m
-
-
-def raises(text, fn, *args):
-    with pytest.raises(TypeError) as info:
-        fn(*args)
-    assert str(info.value) == text
+from kernel import raises
 
 
 def solver(n, clauses):
-    s = m.new({"all_used": True})
-    m.add_variables(s, n)
-    for clause in clauses:
-        m.add_clause(s, clause)
-    return s
+    return kernel.solver(n, clauses, all_used=True)
 
 
 def direct():

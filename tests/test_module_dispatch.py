@@ -2,12 +2,15 @@
 argument count, handle objects, atoms as integers, and errors as TypeError."""
 import copy
 import gc
+import pathlib
+import re
 import sys
 import tracemalloc
 
 import pytest
 
 import mirl_nif
+from mirl.atoms import REGISTERED, atom
 
 # The library's function names in the order they first appear in its table.
 NAMES = [
@@ -190,6 +193,15 @@ class TestAtoms:
         assert mirl_nif.info(s, "vsids") is False
         with pytest.raises(TypeError, match="^badarg$"):
             mirl_nif.new({"qtype": "fifo", "no_such_option": 1})
+
+    def test_the_python_atom_names_are_the_library_rows_in_order(self, solver):
+        source = pathlib.Path(__file__).resolve().parents[1] / "src" / "nif" / "atoms.cpp"
+        if not source.exists():
+            pytest.skip("no library source beside the tests")
+        rows = re.findall(r'^    \{"([^"]*)", (?:&AtomSlots::\w+|nullptr)\},$', source.read_text(), re.M)
+        assert tuple(rows) == REGISTERED
+        # The last name registered has the index the Python table gives it.
+        assert mirl_nif.info(solver, atom("memory_size")) == mirl_nif.info(solver, "memory_size")
 
     def test_atoms_reach_python_as_their_table_index(self, solver):
         mirl_nif.config(solver, "qtype", "recursive")

@@ -3,16 +3,11 @@ the settings config/3 changes on a live solver."""
 import pytest
 
 import mirl_nif as m
+from kernel import raises
 
 # Atoms reach Python as their index in the atom table, which the library
 # fills in a fixed registration order.
 LIFO, FIFO, RECURSIVE, UNDEFINED = 28, 16, 52, 62
-
-
-def raises(atom, f, *args):
-    with pytest.raises(TypeError) as e:
-        f(*args)
-    assert str(e.value) == atom
 
 
 def codes(name):

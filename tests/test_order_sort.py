@@ -3,22 +3,14 @@ fixed variables leaving the order, and the user counts and random numbers
 it reads."""
 import pytest
 
+import kernel
 import mirl_nif as m
-
-
-def raises(text, fn, *args):
-    with pytest.raises(TypeError) as info:
-        fn(*args)
-    assert str(info.value) == text
+from kernel import raises
 
 
 def solver(n, clauses=(), **options):
     options.setdefault("all_used", True)
-    s = m.new(options)
-    m.add_variables(s, n)
-    for clause in clauses:
-        m.add_clause(s, clause)
-    return s
+    return kernel.solver(n, clauses, **options)
 
 
 def unbound_order(s):
@@ -115,16 +107,14 @@ def test_user_counts_drive_the_user_key():
     assert unbound_order(s) == [1, 4, 3, 2]
 
 
-def test_the_same_kind_twice_is_one_key():
+@pytest.mark.parametrize("keys, order", [
+    (("identity", "-identity"), [1, 2, 3, 4]),  # the same kind twice is one key
+    ((None, "-identity"), [4, 3, 2, 1]),        # a missing first key takes the second
+])
+def test_a_repeated_kind_is_one_key_and_a_missing_first_key_takes_the_second(keys, order):
     s = solver(4)
-    m.order_sort(s, "identity", "-identity")
-    assert unbound_order(s) == [1, 2, 3, 4]
-
-
-def test_a_missing_first_key_takes_the_second():
-    s = solver(4)
-    m.order_sort(s, None, "-identity")
-    assert unbound_order(s) == [4, 3, 2, 1]
+    m.order_sort(s, *keys)
+    assert unbound_order(s) == order
 
 
 # ---- random keys and numbers ----------------------------------------------------

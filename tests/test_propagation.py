@@ -3,6 +3,7 @@ and the conflict list, queue disciplines, counters, dead clauses at level 0,
 the turbo test of bcp/2,3 and the decisions of nbcp/1."""
 import pytest
 
+import kernel
 import mirl_nif as m
 
 DEAD = 11  # the atom `dead`
@@ -10,9 +11,7 @@ TURBO = 61  # the atom `turbo`
 
 
 def solver(n=6, **options):
-    s = m.new(options)
-    m.add_variables(s, n)
-    return s
+    return kernel.solver(n, **options)
 
 
 def counters(s):

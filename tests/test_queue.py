@@ -2,13 +2,7 @@
 import pytest
 
 import mirl_nif as m
-
-
-def solver(n, **options):
-    s = m.new(options)
-    if n:
-        m.add_variables(s, n)
-    return s
+from kernel import solver
 
 
 def walk(s):

@@ -1,30 +1,14 @@
 """Complete chronological searches driven through nbcp/1 and undo/1 (and by
 hand through decide/2, push/1, bcp/1 and pop/2) agree with brute force on
 small random CNF instances, under every queue discipline and option mix."""
-import itertools
 import random
 
 import pytest
 
 import mirl_nif as m
+from kernel import model_of, random_clauses, satisfiable, satisfies, solver
 
 QTYPES = ["lifo", "fifo", "recursive"]
-
-
-def satisfiable(n, clauses):
-    for bits in itertools.product((False, True), repeat=n):
-        if all(any(bits[abs(l) - 1] == (l > 0) for l in c) for c in clauses):
-            return True
-    return False
-
-
-def random_instance(rnd, n_max=9, clauses_max=40):
-    n = rnd.randint(1, n_max)
-    clauses = [
-        [rnd.choice((-1, 1)) * rnd.randint(1, n) for _ in range(rnd.randint(1, 4))]
-        for _ in range(rnd.randint(1, clauses_max))
-    ]
-    return n, clauses
 
 
 def new_solver(rnd, n, seed):
@@ -36,19 +20,7 @@ def new_solver(rnd, n, seed):
         "init_phase": rnd.choice((True, False, None)),
         "seed": seed,
     }
-    s = m.new(options)
-    m.add_variables(s, n)
-    return s
-
-
-def model_of(s, n):
-    return [m.value(s, v) for v in range(1, n + 1)]
-
-
-def check_model(n, clauses, model):
-    assert None not in model
-    for c in clauses:
-        assert any(model[abs(l) - 1] == (l > 0) for l in c), c
+    return solver(n, **options)
 
 
 def search_with_nbcp(s):
@@ -89,27 +61,27 @@ def search_by_hand(s, n):
 def test_nbcp_and_undo_agree_with_brute_force(chunk):
     for trial in range(chunk * 250, (chunk + 1) * 250):
         rnd = random.Random(trial)
-        n, clauses = random_instance(rnd)
+        n, clauses = random_clauses(rnd)
         s = new_solver(rnd, n, trial + 1)
         stored = [m.add_clause(s, c) for c in clauses]
         found = False if False in stored else search_with_nbcp(s)
         assert found == satisfiable(n, clauses), (trial, n, clauses)
         if found:
-            check_model(n, clauses, model_of(s, n))
+            assert satisfies(clauses, model_of(s, n)), (trial, n, clauses)
 
 
 @pytest.mark.parametrize("qtype", QTYPES)
 def test_hand_driven_search_agrees_with_brute_force(qtype):
     for trial in range(300):
         rnd = random.Random(10_000 + trial)
-        n, clauses = random_instance(rnd, n_max=8, clauses_max=30)
+        n, clauses = random_clauses(rnd, n_max=8, clauses_max=30)
         s = m.new({"qtype": qtype, "seed": trial + 1})
         m.add_variables(s, n)
         stored = [m.add_clause(s, c) for c in clauses]
         found = False if False in stored else search_by_hand(s, n)
         assert found == satisfiable(n, clauses), (trial, n, clauses)
         if found:
-            check_model(n, clauses, model_of(s, n))
+            assert satisfies(clauses, model_of(s, n)), (trial, n, clauses)
 
 
 def step(s, n):
@@ -163,7 +135,7 @@ def test_clauses_added_during_the_search_are_kept(chunk):
     are kept falsified); every later backtrack must still respect them."""
     for trial in range(chunk * 400, (chunk + 1) * 400):
         rnd = random.Random(20_000 + trial)
-        n, clauses = random_instance(rnd, n_max=8, clauses_max=24)
+        n, clauses = random_clauses(rnd, n_max=8, clauses_max=24)
         clauses += [[rnd.choice((-1, 1)) * rnd.randint(1, n)] for _ in range(rnd.randint(0, 3))]
         rnd.shuffle(clauses)
         s = new_solver(rnd, n, trial + 1)
@@ -175,4 +147,4 @@ def test_clauses_added_during_the_search_are_kept(chunk):
             found = search_adding_clauses_on_the_way(s, n, rnd, late)
         assert found == satisfiable(n, clauses), (trial, n, clauses)
         if found:
-            check_model(n, clauses, model_of(s, n))
+            assert satisfies(clauses, model_of(s, n)), (trial, n, clauses)

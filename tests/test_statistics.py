@@ -4,6 +4,7 @@ import pytest
 
 import mirl_nif as m
 from call_signatures import INFO_KEYS
+from kernel import raises
 
 RECURSIVE = 52  # the atom `recursive` as a term: its atom table index
 
@@ -16,12 +17,6 @@ NEW_SOLVER_MEMORY = 5688 + 136 + 24 * 8
 
 def info(s):
     return {key: m.info(s, key) for key in KEYS}
-
-
-def raises(atom, f, *args):
-    with pytest.raises(TypeError) as e:
-        f(*args)
-    assert str(e.value) == atom
 
 
 def test_a_new_solver_reports_its_starting_values():
@@ -38,6 +33,18 @@ def test_a_new_solver_reports_its_starting_values():
         "memory_symbol_size": 80, "memory_size": 6016,
     }  # fmt: skip
     assert NEW_SOLVER_MEMORY == 6016
+
+
+def test_the_library_the_package_and_the_metadata_give_one_version():
+    import pathlib
+    import re
+
+    import mirl
+
+    pyproject = pathlib.Path(__file__).resolve().parents[1] / "pyproject.toml"
+    if pyproject.exists():
+        assert re.search(r'^version = "([^"]+)"$', pyproject.read_text(), re.M).group(1) == mirl.__version__
+    assert m.info(m.new({}), "version") == mirl.__version__
 
 
 def test_keys_may_be_names_or_character_lists():

@@ -7,15 +7,9 @@ that info/2 reads."""
 import pytest
 
 import mirl_nif as m
+from kernel import solver
 
 MIN_LEVEL_NONE = 2**31 - 1
-
-
-def solver(n, **options):
-    s = m.new(options)
-    if n:
-        m.add_variables(s, n)
-    return s
 
 
 def with_level_history(s):

@@ -5,27 +5,16 @@ import random
 import pytest
 from pysat.solvers import Minisat22
 
+import kernel
 import mirl_nif as m
+from kernel import raw_clause as raw, store_clause as add
 
 DEAD = 11  # the atom `dead`, as clause_info/3 returns it
 
 
 def solver(n, **options):
     options.setdefault("xref", True)
-    s = m.new(options)
-    if n:
-        m.add_variables(s, n)
-    return s
-
-
-def add(s, lits, clause_set=0):
-    result = m.add_clause(s, lits, clause_set)
-    assert isinstance(result, tuple), result
-    return result[1]
-
-
-def raw(s, ref):
-    return m.get_clause(s, ref, None, True)
+    return kernel.solver(n, **options)
 
 
 # ---- answers and refusals -------------------------------------------------------------

@@ -4,6 +4,7 @@ from hypothesis import given, settings
 from hypothesis import strategies as st
 
 import mirl_nif
+from kernel import solver
 from symbol_table_model import TableModel, djb2, walk
 
 # The atom `undefined` reaches Python as its index in the atom table: the
@@ -12,18 +13,11 @@ from symbol_table_model import TableModel, djb2, walk
 UNDEFINED = 62
 
 
-def solver_with(n, **options):
-    s = mirl_nif.new(options)
-    if n:
-        mirl_nif.add_variables(s, n)
-    return s
-
-
 # ---- binding and looking up ------------------------------------------------
 
 
 def test_a_single_literal_comes_back_bare_and_a_list_as_a_list():
-    s = solver_with(5)
+    s = solver(5)
     assert mirl_nif.add_symbol(s, 5, (1, 2)) is None
     assert mirl_nif.find_symbol(s, (1, 2)) == 5
     assert mirl_nif.add_symbol(s, [5], "five") is None
@@ -33,7 +27,7 @@ def test_a_single_literal_comes_back_bare_and_a_list_as_a_list():
 
 
 def test_constant_literals_are_stored_and_read_back_as_zero():
-    s = solver_with(1)
+    s = solver(1)
     mirl_nif.add_symbol(s, True, "t")
     mirl_nif.add_symbol(s, [False, True, -1], "both")
     assert mirl_nif.find_symbol(s, "t") == 0
@@ -41,7 +35,7 @@ def test_constant_literals_are_stored_and_read_back_as_zero():
 
 
 def test_adding_the_same_symbol_again_changes_nothing():
-    s = solver_with(3)
+    s = solver(3)
     assert mirl_nif.add_symbol(s, [1, -2], "k") is None
     assert mirl_nif.add_symbol(s, [1, -2], "k") is None
     assert walk(s) == [bytearray(b"k")]
@@ -53,7 +47,7 @@ def test_adding_the_same_symbol_again_changes_nothing():
 
 @pytest.mark.parametrize("other", [[-2, 1], [1], [1, -2, 3], 1, []])
 def test_rebinding_a_key_to_other_literals_is_refused(other):
-    s = solver_with(3)
+    s = solver(3)
     mirl_nif.add_symbol(s, [1, -2], "k")
     with pytest.raises(TypeError, match="^badarg$"):
         mirl_nif.add_symbol(s, other, "k")
@@ -61,7 +55,7 @@ def test_rebinding_a_key_to_other_literals_is_refused(other):
 
 
 def test_an_empty_value_has_no_literals():
-    s = solver_with(1)
+    s = solver(1)
     assert mirl_nif.add_symbol(s, [], ("nothing",)) is None
     assert mirl_nif.find_symbol(s, ("nothing",)) == UNDEFINED
     assert mirl_nif.add_symbol(s, [], ("nothing",)) is None
@@ -71,7 +65,7 @@ def test_an_empty_value_has_no_literals():
 
 
 def test_absent_keys():
-    s = solver_with(1)
+    s = solver(1)
     assert mirl_nif.first_symbol(s) is False
     assert mirl_nif.find_symbol(s, "nope") is False
     assert mirl_nif.del_symbol(s, "nope") is False
@@ -79,7 +73,7 @@ def test_absent_keys():
 
 
 def test_deleting_a_symbol():
-    s = solver_with(2)
+    s = solver(2)
     mirl_nif.add_symbol(s, [1, 2], "gone")
     mirl_nif.add_symbol(s, 2, "kept")
     assert mirl_nif.del_symbol(s, "gone") is None
@@ -95,7 +89,7 @@ def test_deleting_a_symbol():
 
 
 def test_raw_keys_are_their_bytes_whatever_their_form():
-    s = solver_with(1)
+    s = solver(1)
     mirl_nif.add_symbol(s, 1, "ab")
     for same in ([97, 98], bytearray(b"ab"), ["a", [98]], [bytearray(b"a"), "b"]):
         assert mirl_nif.find_symbol(s, same) == 1
@@ -104,7 +98,7 @@ def test_raw_keys_are_their_bytes_whatever_their_form():
 
 
 def test_the_empty_raw_key():
-    s = solver_with(1)
+    s = solver(1)
     mirl_nif.add_symbol(s, 1, "")
     assert mirl_nif.find_symbol(s, []) == 1
     assert mirl_nif.find_symbol(s, bytearray()) == 1
@@ -112,7 +106,7 @@ def test_the_empty_raw_key():
 
 
 def test_raw_and_encoded_keys_never_meet():
-    s = solver_with(4)
+    s = solver(4)
     mirl_nif.add_symbol(s, 1, "a")  # raw byte 97
     mirl_nif.add_symbol(s, 2, 97)  # the encoded integer
     mirl_nif.add_symbol(s, 3, (97,))
@@ -135,7 +129,7 @@ def test_a_raw_key_that_looks_like_an_encoding_stays_raw():
         bytearray(b"\x83\x74\x00\x00\x00\x05\x61"),
         bytearray(b"\x83\x68\x02\x61"),
     ]
-    s = solver_with(len(hostile))
+    s = solver(len(hostile))
     for n, key in enumerate(hostile, 1):
         mirl_nif.add_symbol(s, n, key)
     for n, key in enumerate(hostile, 1):
@@ -145,7 +139,7 @@ def test_a_raw_key_that_looks_like_an_encoding_stays_raw():
 
 @pytest.mark.parametrize("key", [None, object(), b"bytes", 1.5j, (1, None), [1, bytearray(b"x"), None], "\ud800"])
 def test_keys_that_are_neither_bytes_nor_encodable_are_refused(key):
-    s = solver_with(1)
+    s = solver(1)
     for call in (
         lambda: mirl_nif.add_symbol(s, 1, key),
         lambda: mirl_nif.find_symbol(s, key),
@@ -164,7 +158,7 @@ def test_keys_that_are_neither_bytes_nor_encodable_are_refused(key):
 
 @pytest.mark.parametrize("literals", [0, 3, -3, [1, 0], [1, 3], "x", None, 1.0, (1,), 2**40])
 def test_undecodable_literals_are_badarg(literals):
-    s = solver_with(2)
+    s = solver(2)
     with pytest.raises(TypeError, match="^badarg$"):
         mirl_nif.add_symbol(s, literals, "k")
     assert mirl_nif.find_symbol(s, "k") is False
@@ -172,7 +166,7 @@ def test_undecodable_literals_are_badarg(literals):
 
 
 def test_literals_are_stored_as_their_representatives():
-    s = solver_with(3, xref=True)
+    s = solver(3, xref=True)
     assert mirl_nif.subst(s, -1, 2) is True
     mirl_nif.add_symbol(s, [2, -2, 3], "k")
     mirl_nif.add_symbol(s, 2, "one")
@@ -197,7 +191,7 @@ def test_a_non_handle_is_badarg(function, args):
 
 
 def test_the_walk_follows_buckets_then_insertion():
-    s = solver_with(1)
+    s = solver(1)
     model = TableModel()
     keys = [("k%d" % n).encode() for n in range(40)]
     for key in keys:
@@ -208,7 +202,7 @@ def test_the_walk_follows_buckets_then_insertion():
 
 def test_colliding_keys_keep_their_insertion_order():
     # 'A'*33 + 'a' == 'B'*33 + '@': one djb2 hash, so one bucket at any size.
-    s = solver_with(1)
+    s = solver(1)
     assert djb2(b"Aa") == djb2(b"B@")
     mirl_nif.add_symbol(s, 1, "B@")
     mirl_nif.add_symbol(s, 1, "Aa")
@@ -219,7 +213,7 @@ def test_colliding_keys_keep_their_insertion_order():
 
 
 def test_the_walk_from_the_last_key_ends():
-    s = solver_with(1)
+    s = solver(1)
     mirl_nif.add_symbol(s, 1, "only")
     assert mirl_nif.next_symbol(s, "only") is False
 
@@ -227,7 +221,7 @@ def test_the_walk_from_the_last_key_ends():
 @settings(max_examples=60, deadline=None)
 @given(st.lists(st.tuples(st.booleans(), st.binary(max_size=4)), max_size=80))
 def test_any_run_of_adds_and_deletes_walks_like_the_model(operations):
-    s = solver_with(2)
+    s = solver(2)
     model = TableModel()
     for adding, key in operations:
         if adding:
@@ -245,7 +239,7 @@ def test_any_run_of_adds_and_deletes_walks_like_the_model(operations):
 
 
 def test_symbols_count_in_the_memory_figure():
-    s = solver_with(3)
+    s = solver(3)
     base = mirl_nif.info(s, "memory_size")
     mirl_nif.add_symbol(s, [1, 2, -3], "k")
     # 80 for the entry, 16 for each literal's back-reference.

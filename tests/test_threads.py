@@ -9,6 +9,7 @@ import pytest
 
 import mirl_nif
 from call_signatures import check_state, visible_invariants
+from kernel import satisfies
 
 
 @pytest.fixture(autouse=True)
@@ -57,10 +58,6 @@ def solve(clauses, variables=30, qtype="recursive"):
                 result = mirl_nif.move_clause(s, learnt, 1)
                 if result is False:
                     return None, trace
-
-
-def satisfies(clauses, model):
-    return all(any(model[abs(l) - 1] is (l > 0) for l in clause) for clause in clauses)
 
 
 def run_in_threads(*targets):

@@ -3,13 +3,12 @@ bind/decide/nbcp, the phase rule with its random bit stream, and level-0
 facts asserted while the search is above level 0."""
 import pytest
 
+import kernel
 import mirl_nif as m
 
 
 def solver(n=6, **options):
-    s = m.new(options)
-    m.add_variables(s, n)
-    return s
+    return kernel.solver(n, **options)
 
 
 def trail(s, level):

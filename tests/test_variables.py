@@ -3,22 +3,10 @@ creation, literal and variable decoding, and the simple value queries."""
 import pytest
 
 import mirl_nif as m
+from kernel import raises, solver
 
 # The table count includes variable 0; indexes stay below this.
 VARIABLE_LIMIT = 0x7FFFFFF
-
-
-def solver(n=0, **options):
-    s = m.new(options)
-    if n:
-        m.add_variables(s, n)
-    return s
-
-
-def raises(atom, f, *args):
-    with pytest.raises(TypeError) as e:
-        f(*args)
-    assert str(e.value) == atom
 
 
 # ---- creating variables -----------------------------------------------------

@@ -5,7 +5,7 @@ reference solver built on it (``Solver``), a DIMACS reader and writer, DRAT
 proof output and the ``mirl`` command line.
 """
 
-__version__ = "0.9.46"
+__version__ = "0.9.46"  # as pyproject.toml, which the library build reads
 
 from .atoms import atom, atom_name
 from .dimacs import Cnf, DimacsError, open_cnf, parse_dimacs, read_dimacs, write_dimacs

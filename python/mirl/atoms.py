@@ -9,11 +9,12 @@ the atom term itself (``clause_info/3``'s key, ``get_clauses/3``'s kind), and
 passing the term skips a name lookup on every call.
 """
 
-__all__ = ["atom", "atom_name", "ATOM_NAMES"]
+__all__ = ["atom", "atom_name", "ATOM_NAMES", "REGISTERED"]
 
-# The library's registrations, in order; "false" and "true" are already
-# present (indexes 0 and 1) when the library registers them again.
-_REGISTERED = (
+# The library's registrations, in order (the rows of src/nif/atoms.cpp);
+# "false" and "true" are already present (indexes 0 and 1) when the library
+# registers them again.
+REGISTERED = (
     "alpha", "atom", "bcp_counter", "beta", "clause_2_counter", "clause_3_counter",
     "clause_d_counter", "clause_n_counter", "conflict_counter", "dead", "default", "delta",
     "done", "error", "false", "fifo", "flags", "gamma", "hash", "implication",
@@ -35,7 +36,7 @@ _REGISTERED = (
 
 def _table():
     names = ["false", "true"]
-    for name in _REGISTERED:
+    for name in REGISTERED:
         if name not in names:
             names.append(name)
     return tuple(names)

@@ -27,7 +27,7 @@ uint32_t true_literal(const SolverState *s, const Variable *u) {
 
 // First clause of set 3 with exactly these (normalised) literals, or null.
 Clause *find_in_learnt_set(SolverState *s, const uint32_t *codes, uint32_t n, uint32_t hash) {
-    const GrowArray<Clause *> &set = s->clause_lists[3];
+    const GrowArray<Clause *> &set = s->clause_lists[set_alpha];
     for (uint64_t k = 0; k < set.count; k++) {
         Clause *c = set.data[k];
         if (c != nullptr && c->length == n && c->hash == hash && literals_equal(s, c->lits, codes, n)) return c;
@@ -58,7 +58,7 @@ int store_learnt_clause(SolverState *s, uint32_t asserting, uint32_t hash, uint3
         return -1;
     }
     c->hash = hash;
-    if (clause_register(s, c, 3) != 0) {
+    if (clause_register(s, c, set_alpha) != 0) {
         clause_release(s, c);
         return -1;
     }

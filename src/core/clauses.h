@@ -23,6 +23,11 @@ struct WatchSlot {
 // Clause flag bits.
 constexpr uint32_t clf_size_shift = 24;  // bits 24..25: size class
 constexpr uint32_t clf_size_mask = 3u << clf_size_shift;
+// Size classes: the propagation case a clause takes.
+constexpr uint32_t size_class_unit = 0;
+constexpr uint32_t size_class_binary = 1;
+constexpr uint32_t size_class_ternary = 2;
+constexpr uint32_t size_class_long = 3;  // four literals or more
 constexpr uint32_t clf_dead = 1u << 26;
 constexpr uint32_t clf_conflicting = 1u << 27;
 constexpr uint32_t clf_touched = 1u << 28;
@@ -43,7 +48,9 @@ constexpr uint32_t clause_ref(uint32_t set, uint32_t position) { return (set << 
 constexpr uint32_t clause_ref_set(uint32_t ref) { return ref >> 30; }
 constexpr uint32_t clause_ref_position(uint32_t ref) { return ref & 0x3fffffffu; }
 inline uint32_t clause_size_class(const Clause *c) { return (c->flags & clf_size_mask) >> clf_size_shift; }
-constexpr uint32_t size_class_for(uint32_t length) { return length >= 4 ? 3u : (length == 0 ? 0u : length - 1); }
+constexpr uint32_t size_class_for(uint32_t length) {
+    return length >= 4 ? size_class_long : (length == 0 ? size_class_unit : length - 1);
+}
 
 inline Clause *slot_clause(WatchSlot *slot) {
     return reinterpret_cast<Clause *>(reinterpret_cast<uintptr_t>(slot) & ~uintptr_t(31));

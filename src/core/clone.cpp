@@ -9,6 +9,7 @@
 
 #include "core/clauses.h"
 #include "core/propagate.h"
+#include "core/queue.h"
 #include "core/symbols.h"
 #include "core/variables.h"
 
@@ -118,16 +119,7 @@ void copy_queue(const SolverState *src, SolverState *dst) {
     const Literal *l = src->queue.head;
     for (uint64_t k = 0; k < src->queue.count && l != nullptr; k++, l = l->queue_next) {
         if (lit_value(dst, l->code) != val_false) continue;
-        Literal *d = lit_record(dst, l->code);
-        if (d->flags & litf_in_queue) continue;
-        d->queue_next = nullptr;
-        if (dst->queue.tail != nullptr)
-            dst->queue.tail->queue_next = d;
-        else
-            dst->queue.head = d;
-        dst->queue.tail = d;
-        dst->queue.count++;
-        d->flags |= litf_in_queue;
+        queue_push_back(dst, lit_record(dst, l->code));
     }
 }
 
@@ -147,7 +139,7 @@ bool copy_clause_set(const SolverState *src, SolverState *dst, uint32_t k) {
             clause_release(dst, c);
             return false;
         }
-        if (k == 3) continue;  // passive: no watches, no occurrences
+        if (k == set_alpha) continue;  // passive: no watches, no occurrences
         if (dst->options.xref && occurrences_add_clause(dst, c) != 0) continue;
         attach(dst, c);
     }
@@ -162,8 +154,8 @@ CloneResult clone_into(const SolverState *source, SolverState *copy, const Clone
     if (!copy_variables(source, copy, level)) return CloneResult::failed;
     if (!copy_symbols(source, copy)) return CloneResult::memory_limit;
     if (how.copy_queue) copy_queue(source, copy);
-    for (uint32_t k = 0; k < 4; k++)
-        if (((how.set_mask | 1u) >> k) & 1u)
+    for (uint32_t k = 0; k < clause_set_count; k++)
+        if (((how.set_mask | (1u << set_delta)) >> k) & 1u)
             if (!copy_clause_set(source, copy, k)) return CloneResult::failed;
     return CloneResult::ok;
 }

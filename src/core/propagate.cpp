@@ -13,6 +13,9 @@
 
 #include <cstdio>
 
+#include "core/dump.h"
+#include "core/queue.h"
+
 namespace mirl {
 
 namespace {
@@ -44,24 +47,6 @@ inline Literal *literal_of(Variable *const *variables, uint32_t code) {
     return (code & 1u) ? &v->neg : &v->pos;
 }
 
-inline void queue_literal(SolverState *s, Literal *l) {
-    if (l->flags & litf_in_queue) return;
-    if (s->options.queue_type == qtype_fifo) {
-        l->queue_next = nullptr;
-        if (s->queue.tail != nullptr)
-            s->queue.tail->queue_next = l;
-        else
-            s->queue.head = l;
-        s->queue.tail = l;
-    } else {
-        l->queue_next = s->queue.head;
-        s->queue.head = l;
-        if (s->queue.tail == nullptr) s->queue.tail = l;
-    }
-    s->queue.count++;
-    l->flags |= litf_in_queue;
-}
-
 void touch(SolverState *s, Clause *c) {
     if (c->flags & clf_touched) return;
     // A clause that cannot be listed stays attached; being dead, it is
@@ -85,53 +70,6 @@ void finish_literal(Pass &p, Literal *f) {
         Clause *c = clause_lookup(p.s, list->data[i]);
         if (c != nullptr && !(c->flags & clf_dead)) mark_dead(p.s, c);
     }
-}
-
-// Writes one literal as the dump shows it: t, f, a symbol name or $index.
-void format_literal(const SolverState *s, uint32_t code, char *out, size_t size) {
-    if (code == lit_true) {
-        std::snprintf(out, size, "t");
-        return;
-    }
-    if (code == lit_false) {
-        std::snprintf(out, size, "f");
-        return;
-    }
-    const char *prefix = lit_sign(code) ? "!" : "";
-    const Variable *v = var_record(s, lit_var(code));
-    const SymbolList *symbols = v->pos.symbols;
-    if (symbols != nullptr && symbols->count > 0 && symbols->data[0].symbol != nullptr) {
-        const Symbol *sym = symbols->data[0].symbol;
-        const char *name = (sym->flags & symf_encoded) || sym->key == nullptr
-                               ? "term"
-                               : reinterpret_cast<const char *>(sym->key);
-        std::snprintf(out, size, "%s%s", prefix, name);
-    } else {
-        std::snprintf(out, size, "%s$%d", prefix, v->index);
-    }
-}
-
-// A watched clause of one literal is a broken invariant worth seeing.
-void dump_clause(const SolverState *s, const Clause *c) {
-    int set = static_cast<int>(clause_ref_set(c->id));
-    int position = static_cast<int>(clause_ref_position(c->id));
-    std::printf("clause %d:%d select=%d\r\n", set, position, static_cast<int>(clause_size_class(c)));
-    std::printf("%s id=%d:%d,[%ld:%ld] ", "  bcp: ", set, position, static_cast<long>(c->watch[0].position),
-                static_cast<long>(c->watch[1].position));
-    if (c->length == 0) {
-        std::printf("[]");
-    } else {
-        std::printf("[");
-        for (uint32_t k = 0; k < c->length; k++) {
-            char text[32];
-            format_literal(s, c->lits[k], text, sizeof text);
-            std::printf(k == 0 ? "%s" : ",%s", text);
-        }
-        std::printf("]");
-    }
-    if (c->flags & clf_dead) std::printf(" dead");
-    std::printf("\r\n");
-    std::fflush(stdout);
 }
 
 // Visits the clauses watching the false literal f. Returns -1 when the
@@ -268,7 +206,7 @@ next_literal:
         if (p.level == 0) mark_dead(s, k);
         Literal *const now_false = (implied & 1u) ? &v->pos : &v->neg;
         if (p.queue_type != qtype_recursive) {
-            queue_literal(s, now_false);
+            queue_push(s, now_false);
             link = &slot->link;
             continue;
         }
@@ -282,7 +220,7 @@ next_literal:
         if (depth == 0) {
             std::fprintf(stderr, "bcp max depth %d reached enqueue\n", max_visit_depth);
             std::fflush(stderr);
-            queue_literal(s, now_false);
+            queue_push(s, now_false);
         } else if (visit(p, now_false, depth - 1) < 0) {
             finish_literal(p, f);
             return -1;
@@ -295,8 +233,6 @@ next_literal:
 
 }  // namespace
 
-void enqueue(SolverState *s, Literal *l) { queue_literal(s, l); }
-
 void assign(SolverState *s, uint32_t code, uint8_t value, int32_t reason, int32_t level) {
     Variable *v = var_record(s, lit_var(code));
     LevelRecord &r = s->levels.data[level];
@@ -306,7 +242,7 @@ void assign(SolverState *s, uint32_t code, uint8_t value, int32_t reason, int32_
     values[code ^ 1u] = value ^ 1u;
     v->reason = reason;
     v->level = level;
-    queue_literal(s, lit_record(s, value == val_true ? code ^ 1u : code));
+    queue_push(s, lit_record(s, value == val_true ? code ^ 1u : code));
 }
 
 int attach(SolverState *s, Clause *c) {
@@ -374,11 +310,7 @@ int propagate(SolverState *s) {
     p.queue_type = s->options.queue_type;
     p.xref = s->options.xref;
     int result = 0;
-    while (Literal *f = s->queue.head) {
-        s->queue.head = f->queue_next;
-        if (s->queue.head == nullptr) s->queue.tail = nullptr;
-        s->queue.count--;
-        f->flags &= ~litf_in_queue;
+    while (Literal *f = queue_pop(s)) {
         // Only a false literal has anything to say about its clauses.
         if (p.values[f->code] != val_false) continue;
         if (visit(p, f, max_visit_depth) < 0) {
@@ -415,11 +347,7 @@ bool end_of_pass(SolverState *s) {
     touched.count = 0;
     if (s->conflicting_count == 0) return true;
     s->conflict_counter++;
-    Literal *l = s->queue.head;
-    for (uint64_t i = 0; i < s->queue.count && l != nullptr; i++, l = l->queue_next) l->flags &= ~litf_in_queue;
-    s->queue.head = nullptr;
-    s->queue.tail = nullptr;
-    s->queue.count = 0;
+    queue_clear_all(s);
     for (int32_t i = 0; i < s->conflicting_count; i++) {
         Clause *c = clause_lookup(s, static_cast<uint32_t>(s->conflicting[i]));
         if (c != nullptr) c->flags &= ~clf_conflicting;

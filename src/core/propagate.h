@@ -1,7 +1,7 @@
 // Watches and unit propagation: every attached clause is watched on two of
 // its literals through the intrusive slots of its record. `assign` writes
 // the trail and values and queues the literal that became false;
-// `propagate` drains the queue in the discipline of option `qtype`.
+// `propagate` drains the propagation queue (queue.h).
 #pragma once
 
 #include <cstdint>
@@ -18,8 +18,6 @@ int attach(SolverState *s, Clause *c);
 void detach(SolverState *s, Clause *c);
 // Makes the literal's variable assigned: value 2 makes `code` true, 3 false.
 void assign(SolverState *s, uint32_t code, uint8_t value, int32_t reason, int32_t level);
-// Queues a false literal unless it is queued already.
-void enqueue(SolverState *s, Literal *l);
 // Drains the queue; negative when it stopped on a conflict.
 int propagate(SolverState *s);
 // After a drain: detaches the clauses touched (marked dead) and, when

@@ -1,7 +1,6 @@
-// Read access to the propagation queue and its wholesale reset. Records are
-// linked through their `queue_next` field from the head; the count, not the
-// links, says whether anything is queued, because a cleared queue leaves the
-// old links in place.
+// The propagation queue's whole-queue operations: emptying it, filtering it
+// after backtracking, and reading it for the caller. Pushing and popping are
+// inline in queue.h.
 #include "core/queue.h"
 
 namespace mirl {
@@ -21,6 +20,30 @@ void queue_clear_all(SolverState *s) {
     s->queue.head = nullptr;
     s->queue.tail = nullptr;
     s->queue.count = 0;
+}
+
+void queue_drop_unassigned(SolverState *s) {
+    const uint8_t *values = s->value_table.data;
+    Literal *kept_head = nullptr, *kept_tail = nullptr;
+    uint64_t kept = 0;
+    for (Literal *l = s->queue.head; l != nullptr;) {
+        Literal *next = l->queue_next;
+        if (values[l->code] == val_false) {
+            if (kept_tail != nullptr)
+                kept_tail->queue_next = l;
+            else
+                kept_head = l;
+            kept_tail = l;
+            kept++;
+        } else {
+            l->flags &= ~litf_in_queue;
+        }
+        l = next;
+    }
+    if (kept_tail != nullptr) kept_tail->queue_next = nullptr;
+    s->queue.head = kept_head;
+    s->queue.tail = kept_tail;
+    s->queue.count = kept;
 }
 
 }  // namespace mirl

@@ -50,7 +50,7 @@ float random_score(SolverState *s) {
 // Occurrences of each literal over every stored clause of the four sets,
 // dead ones included; `by_rank` weighs each by 1/length.
 void count_occurrences(const SolverState *s, float *p, float *q, uint32_t n, bool by_rank) {
-    for (int set = 0; set < 4; set++) {
+    for (uint32_t set = 0; set < clause_set_count; set++) {
         const GrowArray<Clause *> &list = s->clause_lists[set];
         for (uint64_t k = 0; k < list.count; k++) {
             const Clause *c = list.data[k];

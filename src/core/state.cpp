@@ -7,7 +7,9 @@
 #include "core/state.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <ctime>
+#include <type_traits>
 
 #include "core/clauses.h"
 #include "core/marks.h"
@@ -96,8 +98,8 @@ int solver_state_init(SolverState *s, const SolverOptions &options) {
     if (array_init(s->clause_hash, 8) != 0) goto fail;
     s->clause_hash_count = 0;
     // A first clause table that cannot be had is tolerated: it starts empty.
-    if (options.clause_capacity > 0 && array_init(s->clause_lists[0], options.clause_capacity) != 0)
-        s->clause_lists[0] = GrowArray<Clause *>{};
+    if (options.clause_capacity > 0 && array_init(s->clause_lists[set_delta], options.clause_capacity) != 0)
+        s->clause_lists[set_delta] = GrowArray<Clause *>{};
 
     if (array_resize(s->levels, 8) != 0) goto fail;
     for (uint64_t k = 0; k < 8; k++) s->levels.data[k] = LevelRecord{1, 0, level_open, 0, 0};
@@ -162,7 +164,7 @@ void solver_state_destroy(SolverState *s) {
     s->clause_hash_count = 0;
     s->options.hash = false;
 
-    for (int set = 0; set < 4; set++) {
+    for (uint32_t set = 0; set < clause_set_count; set++) {
         GrowArray<Clause *> &list = s->clause_lists[set];
         for (uint64_t k = 0; k < list.count; k++) {
             if (list.data[k] == nullptr) continue;
@@ -199,19 +201,32 @@ void solver_state_destroy(SolverState *s) {
     marked_list_init(s);
 }
 
+// The figures that name a record's size are that record's size; the state
+// and symbol figures only bound ours from above.
+static_assert(sizeof(Literal) == figure_literal_size);
+static_assert(sizeof(Variable) == figure_variable_size);
+static_assert(offsetof(Clause, lits) == figure_clause_size);
+static_assert(sizeof(Clause::lits[0]) == figure_clause_literal_size);
+static_assert(sizeof(SymbolBucket) == figure_symbol_bucket_size);
+static_assert(sizeof(SymbolRef) == figure_symbol_entry_size);
+static_assert(sizeof(std::remove_pointer_t<decltype(OccurrenceList::data)>) == figure_occurrence_size);
+static_assert(sizeof(SolverState) <= figure_state_size);
+static_assert(sizeof(Symbol) <= figure_symbol_size);
+
 uint32_t solver_memory_size(const SolverState *s) {
-    uint64_t total = 5688 + 24 * s->symbol_buckets.count + 80 * s->symbol_count + 136 * s->variables.count;
-    for (int set = 0; set < 4; set++) {
+    uint64_t total = figure_state_size + figure_symbol_bucket_size * s->symbol_buckets.count +
+                     figure_symbol_size * s->symbol_count + figure_variable_size * s->variables.count;
+    for (uint32_t set = 0; set < clause_set_count; set++) {
         const GrowArray<Clause *> &list = s->clause_lists[set];
-        total += 56 * list.count;
+        total += figure_clause_size * list.count;
         for (uint64_t k = 0; k < list.count; k++)
-            if (list.data[k] != nullptr) total += 4ull * list.data[k]->length;
+            if (list.data[k] != nullptr) total += uint64_t{figure_clause_literal_size} * list.data[k]->length;
     }
     for (uint64_t i = 0; i < s->variables.count; i++) {
         const Variable *v = s->variables.data[i];
         for (const Literal *l : {&v->pos, &v->neg}) {
-            if (l->symbols != nullptr) total += 16 * l->symbols->count;
-            if (s->options.xref && l->occurrences != nullptr) total += 4 * l->occurrences->count;
+            if (l->symbols != nullptr) total += figure_symbol_entry_size * l->symbols->count;
+            if (s->options.xref && l->occurrences != nullptr) total += figure_occurrence_size * l->occurrences->count;
         }
     }
     return static_cast<uint32_t>(total);

@@ -180,6 +180,29 @@ constexpr uint32_t max_variable_count = 0x7ffffff;  // table count, variable 0 i
 constexpr int32_t conflict_slots = 1024;
 constexpr int32_t min_level_none = 0x7fffffff;
 
+// ---- clause sets -------------------------------------------------------------------
+// A clause reference carries its set in bits 30..31 (clauses.h).
+constexpr uint32_t set_delta = 0;  // the default set of add_clause/2
+constexpr uint32_t set_gamma = 1;  // learnt clauses: move_clause/3 moves clauses here
+constexpr uint32_t set_beta = 2;   // an ordinary set
+constexpr uint32_t set_alpha = 3;  // passive: stored, never watched, cross-referenced or hashed
+constexpr uint32_t clause_set_count = 4;
+
+// ---- memory figures ------------------------------------------------------------------
+// The per-record sizes info/2 reports and `memory_size` sums up. They are
+// fixed figures of the interface; the literal, variable, clause-header,
+// bucket and symbol-list-entry figures are the records' own sizes (state.cpp
+// asserts them), while the state and symbol figures exceed our records.
+constexpr uint32_t figure_state_size = 5688;
+constexpr uint32_t figure_literal_size = 40;
+constexpr uint32_t figure_variable_size = 136;
+constexpr uint32_t figure_clause_size = 56;  // a clause record before its literals
+constexpr uint32_t figure_clause_literal_size = 4;
+constexpr uint32_t figure_symbol_size = 80;
+constexpr uint32_t figure_symbol_bucket_size = 24;
+constexpr uint32_t figure_symbol_entry_size = 16;  // one entry of a literal's symbol list
+constexpr uint32_t figure_occurrence_size = 4;     // one entry of a literal's occurrence list
+
 // Kinds of root-level event handed to `SolverState::event_hook`.
 enum class EventKind { fixed, substituted };
 
@@ -212,85 +235,98 @@ struct SolverState;
 using EventHook = void (*)(SolverState *s, EventKind kind, uint32_t subject, uint32_t other);
 
 struct SolverState {
-    SolverOptions options;
-    int32_t clause_count[4];
-    int32_t set_offset[4];
-    int32_t dead_count[4];
-    int32_t conflicting_count;
-    int32_t max_conflicting;
-    int32_t conflicting[conflict_slots];
+    SolverOptions options;  // creation options; config/3 changes some later
 
+    // ---- clause sets (clauses.cpp, clausesets.cpp) ----
+    int32_t clause_count[clause_set_count];  // live clauses per set
+    int32_t set_offset[clause_set_count];    // the caller's offset per set (clauseset_offset/2)
+    int32_t dead_count[clause_set_count];    // clauses marked dead per set
+
+    // ---- conflicts of the last propagation pass (propagate.cpp) ----
+    int32_t conflicting_count;              // entries in `conflicting`
+    int32_t max_conflicting;                // most conflicts a pass records, 1..conflict_slots
+    int32_t conflicting[conflict_slots];    // clause references of the conflicting clauses
+
+    // ---- variables, values and the trail (variables.cpp, trail.cpp) ----
     GrowArray<Variable *> variables;  // position i: variable i; count = variables + 1
-    GrowArray<Variable *> trail;      // capacity follows the variable table
-    GrowArray<uint8_t> mark_table;    // one byte per literal code
-    GrowArray<uint8_t> value_table;   // one byte per literal code
+    GrowArray<Variable *> trail;      // variables in binding order; capacity follows the variable table
+    GrowArray<uint8_t> mark_table;    // one byte per literal code (minimisation's marks)
+    GrowArray<uint8_t> value_table;   // one value byte per literal code
 
+    // Variables carrying mark bits, in marking order (marks.h).
     struct {
         uint64_t count;
         Variable *head;
         Variable **tail;  // address of the last record's mark_next, or of head
     } marked_list;
 
-    uint64_t symbol_count;
-    GrowArray<SymbolBucket> symbol_buckets;
+    // ---- symbol table (symbols.cpp) ----
+    uint64_t symbol_count;                  // symbols stored
+    GrowArray<SymbolBucket> symbol_buckets;  // hash buckets of the symbols
 
-    uint64_t clause_hash_count;
-    GrowArray<HashBucket> clause_hash;
+    // ---- clause store (clauses.cpp) ----
+    uint64_t clause_hash_count;                       // entries in the clause hash index
+    GrowArray<HashBucket> clause_hash;                // clause hash buckets, used while option `hash` is on
+    GrowArray<Clause *> clause_lists[clause_set_count];  // clause records per set by position; null when freed
 
-    GrowArray<Clause *> clause_lists[4];
-
+    // ---- decision order (order.cpp) ----
     struct {
         Variable *head;
         Variable *tail;
         uint64_t count;
-    } order_list;
-    Variable *decision_cursor;
+    } order_list;               // every variable record in decision order
+    Variable *decision_cursor;  // no unbound eligible variable lies before it
 
-    GrowArray<Clause *> touched_clauses;
-    GrowArray<LevelRecord> levels;
-    uint64_t trail_base;
-    uint64_t subst_count;
-    uint64_t max_bound;
-    int32_t level;
-    int32_t max_level;
-    int32_t min_level;
+    GrowArray<Clause *> touched_clauses;  // clauses marked dead during a pass, detached at its end
+    GrowArray<LevelRecord> levels;        // one record per level, 0 up to the highest opened
+    uint64_t trail_base;                  // trail entries of the levels below the current one
+    uint64_t subst_count;                 // substituted variables (subst.cpp)
+    uint64_t max_bound;                   // most variables bound since last read (statistics.h)
+    int32_t level;                        // the current level
+    int32_t max_level;                    // highest level reached since last read
+    int32_t min_level;                    // lowest level returned to since last read, or min_level_none
 
+    // The propagation queue (queue.h).
     struct {
         Literal *head;
         Literal *tail;
         uint64_t count;
     } queue;
 
-    uint64_t clause_n_counter;
-    uint64_t clause_2_counter;
-    uint64_t clause_3_counter;
-    uint64_t clause_d_counter;
-    uint64_t bcp_counter;
-    uint64_t conflict_counter;
+    // ---- counters, read through info/2 ----
+    uint64_t clause_n_counter;  // visits of clauses of four or more literals
+    uint64_t clause_2_counter;  // visits of binary clauses
+    uint64_t clause_3_counter;  // visits of ternary clauses
+    uint64_t clause_d_counter;  // visits that found the other watch true
+    uint64_t bcp_counter;       // propagation passes
+    uint64_t conflict_counter;  // passes that ended in a conflict
 
-    Variable constant_variable;
+    Variable constant_variable;  // variable 0, whose literals are the constants true and false
 
+    // ---- random generator (state.cpp) and the random phase stream (trail.cpp) ----
     uint8_t rng_i;
     uint8_t rng_j;
-    uint8_t rng_s[256];
-    uint8_t phase_byte;
-    int32_t phase_bits;
+    uint8_t rng_s[256];  // the generator's permutation
+    uint8_t phase_byte;  // random byte the phase bits are taken from
+    int32_t phase_bits;  // bits of `phase_byte` used; 8 draws a fresh byte
 
-    int32_t notified_count;
+    // ---- subscriptions (subscriptions.h) ----
+    int32_t notified_count;  // level-0 trail entries already announced to subscribers
     // Level-0 facts asserted while above level 0: the last `late_facts`
     // entries of level 0's segment. Their false literals are queued again
     // after every backtrack until a drain at level 0 has visited them.
     uint32_t late_facts;
     struct {
-        Subscriber *head;
+        Subscriber *head;  // the newest
         Subscriber *tail;
         uint64_t count;
     } subscribers;
     void *message_env;  // environment in which event messages are built
     void *call_env;     // environment of the call in progress, or null
-    EventHook event_hook;
+    EventHook event_hook;  // set by the library surface with the first subscriber
 
-    GrowArray<uint32_t> learnt_buffer;
+    // ---- scratch, cleared by each use and kept ----
+    GrowArray<uint32_t> learnt_buffer;  // literal codes of the clause being learnt or minimised
     GrowArray<uint32_t> scratch_codes;  // decoded literal lists
     // Global minimisation: the literals whose redundancy was settled (their
     // marks are cleared from this list) and the depth-first search's frames.
@@ -302,6 +338,7 @@ struct SolverState {
     // search is back at level 0.
     bool reasons_changed;
 
+    // ---- record pools (memory.h; clause records: clauses.h) ----
     ClausePool clause_pool;      // clause records
     ItemPool list_pool;          // OccurrenceList / SymbolList descriptors
     ItemPool variable_pool;      // Variable records

@@ -9,6 +9,7 @@
 
 #include "core/clauses.h"
 #include "core/propagate.h"
+#include "core/queue.h"
 
 namespace mirl {
 
@@ -79,7 +80,7 @@ void rehash(SolverState *s, const Clause *c, uint32_t old_hash) {
 // conflict that the rewrite uncovered), the literal under watch slot 0 is
 // queued, so that the next propagation visits the clause and reports it.
 void rewatch(SolverState *s, Clause *c) {
-    if (attach(s, c) == 0 && c->watch[0].position >= 0) enqueue(s, lit_record(s, c->lits[c->watch[0].position]));
+    if (attach(s, c) == 0 && c->watch[0].position >= 0) queue_push(s, lit_record(s, c->lits[c->watch[0].position]));
 }
 
 // Two unassigned literals, or one true or substituted: watchable as it is.

@@ -9,19 +9,13 @@
 
 #include "core/order.h"
 #include "core/propagate.h"
+#include "core/queue.h"
 
 namespace mirl {
 
 namespace {
 
 constexpr LevelRecord fresh_level{lit_false, 0, level_open, 0, 0};
-
-void reset_level(LevelRecord &r) {
-    r.decision = lit_false;
-    r.state = level_open;
-    r.start = 0;
-    r.count = 0;
-}
 
 // One random bit of the phase stream, bits of each byte from 0 to 7.
 bool next_phase_bit(SolverState *s) {
@@ -51,7 +45,7 @@ void requeue_late_facts(SolverState *s) {
     int32_t first = root.count - static_cast<int32_t>(s->late_facts);
     for (int32_t i = first < 0 ? 0 : first; i < root.count; i++) {
         uint32_t code = lit_make(static_cast<uint32_t>(s->trail.data[i]->index), false);
-        enqueue(s, lit_record(s, values[code] == val_false ? code : code ^ 1u));
+        queue_push(s, lit_record(s, values[code] == val_false ? code : code ^ 1u));
     }
 }
 
@@ -108,32 +102,8 @@ void trail_pop_to(SolverState *s, int32_t target) {
         trail_pop_one(s);
         LevelRecord &left = s->levels.data[s->level + 1];
         trail_undo_level(s, s->level + 1);
-        reset_level(left);
+        trail_reset_level(left);
     }
-}
-
-void queue_drop_unassigned(SolverState *s) {
-    const uint8_t *values = s->value_table.data;
-    Literal *kept_head = nullptr, *kept_tail = nullptr;
-    uint64_t kept = 0;
-    for (Literal *l = s->queue.head; l != nullptr;) {
-        Literal *next = l->queue_next;
-        if (values[l->code] == val_false) {
-            if (kept_tail != nullptr)
-                kept_tail->queue_next = l;
-            else
-                kept_head = l;
-            kept_tail = l;
-            kept++;
-        } else {
-            l->flags &= ~litf_in_queue;
-        }
-        l = next;
-    }
-    if (kept_tail != nullptr) kept_tail->queue_next = nullptr;
-    s->queue.head = kept_head;
-    s->queue.tail = kept_tail;
-    s->queue.count = kept;
 }
 
 uint8_t phase_for(SolverState *s, Variable *v) {
@@ -193,7 +163,7 @@ void trail_move_to_root(SolverState *s, Variable *v) {
     // Clauses stored since the literal was visited may be falsified by it
     // for good now; the next pass looks again.
     uint32_t code = lit_make(static_cast<uint32_t>(v->index), false);
-    enqueue(s, lit_record(s, lit_value(s, code) == val_false ? code : code ^ 1u));
+    queue_push(s, lit_record(s, lit_value(s, code) == val_false ? code : code ^ 1u));
 }
 
 }  // namespace mirl

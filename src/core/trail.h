@@ -13,6 +13,13 @@ int32_t trail_push(SolverState *s);
 void trail_pop_one(SolverState *s);
 // Unassigns every entry of level L, newest first, saving phases.
 void trail_undo_level(SolverState *s, int32_t level);
+// A level left for good: no decision, open, nothing on the trail.
+inline void trail_reset_level(LevelRecord &r) {
+    r.decision = static_cast<int32_t>(lit_false);
+    r.state = level_open;
+    r.start = 0;
+    r.count = 0;
+}
 // Pops down to `target`, undoing and resetting each level left.
 void trail_pop_to(SolverState *s, int32_t target);
 // Value (2 or 3) for deciding a literal of variable v under the phase rule.
@@ -28,8 +35,5 @@ void trail_assign_root(SolverState *s, uint32_t code);
 // Moves a variable assigned above level 0 into level 0's segment, keeping
 // its value; its reason becomes -1 and its level 0.
 void trail_move_to_root(SolverState *s, Variable *v);
-// Takes every literal that is no longer false off the propagation queue
-// (backtracking leaves none to be visited).
-void queue_drop_unassigned(SolverState *s);
 
 }  // namespace mirl

@@ -22,9 +22,7 @@
 // added once it holds its own reference to the result; enif_clear_env and
 // enif_free_env release an allocated environment's terms.
 struct ErlNifEnv {
-    PyObject *self;             // the object the current call arrived through
     void *priv_data;            // the library's private data
-    PyObject *module;           // the module object
     PyObject *atom_dict;        // name (str) -> index term (int)
     Py_ssize_t atom_capacity;   // room in atom_names
     PyObject **atom_names;      // index -> name str; 0 and 1 hold False, True

@@ -78,14 +78,13 @@ struct CollectorPause {
 #endif
 };
 
-PyObject *dispatch(PyObject *self, PyObject *args, unsigned slot) {
+PyObject *dispatch(PyObject *args, unsigned slot) {
     if (!PyTuple_Check(args)) {
         PyErr_SetString(PyExc_TypeError, "args is not a argument");
         return nullptr;
     }
     const Py_ssize_t n = PyTuple_GET_SIZE(args);
     ErlNifEnv *env = &process_env;
-    env->self = self;
     for (uint32_t v = row_first[slot]; v < row_end[slot]; v++) {
         if (variant_arity[v] != static_cast<uint64_t>(n)) continue;
         const ErlNifFunc &func = entry->funcs[variant_func[v]];
@@ -109,8 +108,12 @@ PyObject *dispatch(PyObject *self, PyObject *args, unsigned slot) {
             if (!PyErr_Occurred())
                 PyErr_Format(PyExc_SystemError, "%s failed without setting an error", func.name);
         } else if (PyErr_Occurred()) {
-            // A probe inside the library failed and was handled there; the
-            // call itself succeeded.
+            // The call succeeded, so the exception is dropped; but a library
+            // function should clear what it handled where it handled it, and
+            // checked builds say which one did not.
+#ifdef MIRL_CHECKS
+            std::fprintf(stderr, "mirl_nif: %s returned with an exception pending\n", func.name);
+#endif
             PyErr_Clear();
         }
         return result;
@@ -122,8 +125,8 @@ PyObject *dispatch(PyObject *self, PyObject *args, unsigned slot) {
 }
 
 template <size_t S>
-PyObject *trampoline(PyObject *self, PyObject *args) {
-    return dispatch(self, args, S);
+PyObject *trampoline(PyObject *, PyObject *args) {
+    return dispatch(args, S);
 }
 
 template <size_t... S>
@@ -133,8 +136,8 @@ constexpr std::array<PyCFunction, sizeof...(S)> make_trampolines(std::index_sequ
 
 constexpr std::array<PyCFunction, max_functions> trampolines = make_trampolines(std::make_index_sequence<max_functions>{});
 
-// Builds the method rows and variant lists; returns the number of rows.
-int build_registry(const ErlNifEntry *e) {
+// Builds the method rows (one per distinct name) and their variant lists.
+void build_registry(const ErlNifEntry *e) {
     const int count = e->num_of_funcs;
     std::memset(method_table, 0, sizeof(PyMethodDef) * (static_cast<size_t>(count) + 1));
     int rows = 0;
@@ -158,16 +161,13 @@ int build_registry(const ErlNifEntry *e) {
         row_end[rows] = variants;
         rows++;
     }
-    return rows;
 }
 
 // Prepares the process environment with the atoms false (0) and true (1).
 // A second initialisation (after a failed import) keeps the table it has:
 // the library's atom slots refer to its objects.
-int init_environment(PyObject *module) {
+int init_environment() {
     ErlNifEnv *env = &process_env;
-    env->self = module;
-    env->module = module;
     if (env->atom_dict != nullptr) return 0;
     PyObject *dict = PyDict_New();
     if (dict == nullptr) return -1;
@@ -414,7 +414,7 @@ extern "C" __attribute__((visibility("default"))) PyObject *PyInit_mirl_nif(void
     PyModuleDef_Init(&module_def);
     PyObject *module = PyModule_Create2(&module_def, 1013);
     if (module == nullptr) return nullptr;
-    if (init_environment(module) != 0) {
+    if (init_environment() != 0) {
         Py_DECREF(module);
         return nullptr;
     }

@@ -528,36 +528,3 @@ size_t decode_term(const unsigned char *bytes, size_t length, PyObject **out) {
 }
 
 }  // namespace mirl::host
-
-// Diagnostic entry points, exported for ctypes.PyDLL: the external format of
-// a value as a new bytearray (version byte first) and back, through the same
-// enif_term_to_binary and enif_binary_to_term the library uses. Both need the
-// interpreter lock and fail with ValueError.
-extern "C" __attribute__((visibility("default"))) PyObject *mirl_term_to_binary(PyObject *term) {
-    ErlNifBinary bin;
-    if (!enif_term_to_binary(nullptr, term, &bin)) {
-        PyErr_SetString(PyExc_ValueError, "term cannot be encoded");
-        return nullptr;
-    }
-    return bin.ref_bin;  // the descriptor's reference passes to the caller
-}
-
-// (term, bytes used) for a bytes or bytearray object.
-extern "C" __attribute__((visibility("default"))) PyObject *mirl_binary_to_term(PyObject *data) {
-    if (!PyBytes_Check(data) && !PyByteArray_Check(data)) {
-        PyErr_SetString(PyExc_TypeError, "bytes or bytearray expected");
-        return nullptr;
-    }
-    const bool is_bytes = PyBytes_Check(data);
-    const auto *bytes = reinterpret_cast<const unsigned char *>(is_bytes ? PyBytes_AS_STRING(data)
-                                                                         : PyByteArray_AS_STRING(data));
-    const auto length = static_cast<size_t>(is_bytes ? PyBytes_GET_SIZE(data) : PyByteArray_GET_SIZE(data));
-    ErlNifEnv *env = enif_alloc_env();
-    if (env == nullptr) return PyErr_NoMemory();
-    ERL_NIF_TERM term = nullptr;
-    const size_t used = enif_binary_to_term(env, bytes, length, &term, 0);
-    PyObject *result = used == 0 ? nullptr : Py_BuildValue("(On)", term, static_cast<Py_ssize_t>(used));
-    enif_free_env(env);
-    if (used == 0) PyErr_SetString(PyExc_ValueError, "undecodable external term");
-    return result;
-}

@@ -108,10 +108,11 @@ struct AtomSlots {
 // Written by load, read-only afterwards.
 extern AtomSlots atoms;
 
-// The 107 names in registration order.
-extern const char *const atom_names[107];
+// The number of names registered (atoms.cpp lists them).
+constexpr int atom_row_count = 107;
 
-// Registers every atom (idempotent) and fills `atoms`.
-void register_atoms(ErlNifEnv *env);
+// Registers every atom (idempotent) and fills `atoms`. -1, with the host's
+// exception set, when a registration fails; the load fails with it.
+int register_atoms(ErlNifEnv *env);
 
 }  // namespace mirl

@@ -19,7 +19,7 @@ namespace {
 // Returns -1 when an occurrence entry could not be made (none are left).
 int activate(SolverState *s, Clause *c, uint32_t set, bool *attached) {
     *attached = true;
-    if (set == 3) return 0;
+    if (set == set_alpha) return 0;
     if (s->options.xref && occurrences_add_clause(s, c) != 0) return -1;
     *attached = attach(s, c) != 0;
     return 0;
@@ -303,24 +303,24 @@ MIRL_NIF(move_clause) {
     if (!decode_clause_ref(env, s, argv[1], &ref)) return enif_make_badarg(env);
     if (!decode_clause_set(env, argv[2], &set)) return enif_make_badarg(env);
     Clause *c = clause_lookup(s, ref);
-    if (c == nullptr || clause_ref_set(ref) != 3 || set != 1) return enif_make_badarg(env);
+    if (c == nullptr || clause_ref_set(ref) != set_alpha || set != set_gamma) return enif_make_badarg(env);
     if (c->length == 1) {
         uint32_t code = c->lits[0];
         uint8_t value = lit_value(s, code);
         if (value == val_unassigned || value == val_true) {
             clause_remove(s, c);
-            clause_set_trim(s, 3);
+            clause_set_trim(s, set_alpha);
             clause_assert_unit(s, code);
             return enif_make_true(env);
         }
     }
-    if (clause_register(s, c, 1) != 0) return raise(env, atoms.memory_limit);
+    if (clause_register(s, c, set_gamma) != 0) return raise(env, atoms.memory_limit);
     // The old position empties; a clause clean_clause attached while in set
     // 3 leaves its chains and lists first, so no slot is linked twice.
-    s->clause_lists[3].data[clause_ref_position(ref)] = nullptr;
-    s->clause_count[3]--;
+    s->clause_lists[set_alpha].data[clause_ref_position(ref)] = nullptr;
+    s->clause_count[set_alpha]--;
     note_clause_change(s, c, ref);
-    clause_set_trim(s, 3);
+    clause_set_trim(s, set_alpha);
     detach(s, c);
     if (s->options.xref) occurrences_remove_id(s, c, ref);
     bool listed = !s->options.xref || occurrences_add_clause(s, c) == 0;

@@ -5,7 +5,7 @@
 #include "core/clone.h"
 #include "nif/functions.h"
 #include "nif/handle.h"
-#include "nif/options.h"
+#include "nif/solver_functions.h"
 
 namespace mirl {
 

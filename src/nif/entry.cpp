@@ -3,6 +3,7 @@
 // solver handle type.
 #include <cstring>
 
+#include "core/subscriptions.h"
 #include "nif/atoms.h"
 #include "nif/functions.h"
 #include "nif/handle.h"
@@ -125,26 +126,18 @@ void solver_handle_stop(ErlNifEnv *, void *, intptr_t, int) {}
 
 // Takes the first node off the subscriber list (the host never calls it).
 void solver_handle_down(ErlNifEnv *, void *payload, ErlNifPid *, void *) {
-    auto *s = static_cast<SolverState *>(payload);
-    Subscriber *first = s->subscribers.head;
-    if (first == nullptr) return;
-    s->subscribers.head = first->next;
-    if (first->next != nullptr)
-        first->next->prev = nullptr;
-    else
-        s->subscribers.tail = nullptr;
-    s->subscribers.count--;
-    pool_release(s->subscription_pool, first);
+    subscriber_remove_first(static_cast<SolverState *>(payload));
 }
 
 // Opens the handle type and registers the atoms. A type that cannot be made
-// ready fails the load, so the import fails cleanly instead of leaving a
-// module whose every handle check would compare against null.
+// ready, or an atom that cannot be registered, fails the load, so the import
+// fails cleanly with the host's exception instead of leaving a module whose
+// handle checks or atom comparisons would compare against null.
 int open_library(ErlNifEnv *env) {
     static const ErlNifResourceTypeInit init = {solver_handle_dtor, solver_handle_stop, solver_handle_down};
     solver_handle_type = enif_open_resource_type(env, nullptr, "mirl", &init, ERL_NIF_RT_CREATE, nullptr);
-    register_atoms(env);
-    return solver_handle_type == nullptr ? -1 : 0;
+    if (solver_handle_type == nullptr) return -1;
+    return register_atoms(env);
 }
 
 int load(ErlNifEnv *env, void **priv_data, ERL_NIF_TERM) {

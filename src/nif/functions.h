@@ -1,6 +1,10 @@
 // The library's NIF functions, one per name; a name with several arities is
 // one function that looks at argc. Each is defined in the file of its
 // concern; the table in entry.cpp lists them in their fixed order.
+//
+// The declarations are hidden: a reference to a hidden symbol that nothing
+// defines fails the link, so a function missing from the build cannot slip
+// through to the import.
 #pragma once
 
 #include "nif/erl_nif.h"
@@ -8,6 +12,8 @@
 namespace mirl {
 
 #define MIRL_NIF(name) ERL_NIF_TERM nif_##name(ErlNifEnv *env, int argc, const ERL_NIF_TERM argv[])
+
+#pragma GCC visibility push(hidden)
 
 MIRL_NIF(new);
 MIRL_NIF(clone);
@@ -79,5 +85,7 @@ MIRL_NIF(intersect_marks);
 MIRL_NIF(intersect_var);
 MIRL_NIF(get_marked);
 MIRL_NIF(rand);
+
+#pragma GCC visibility pop
 
 }  // namespace mirl

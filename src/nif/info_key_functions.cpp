@@ -5,7 +5,7 @@
 
 #include "nif/functions.h"
 #include "nif/handle.h"
-#include "nif/symbol_keys.h"
+#include "nif/symbol_functions.h"
 
 namespace mirl {
 

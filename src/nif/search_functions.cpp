@@ -4,59 +4,13 @@
 // reasons and the conflicts of the last pass.
 #include <vector>
 
-#include "core/clauses.h"
-#include "core/order.h"
 #include "core/propagate.h"
+#include "core/search.h"
 #include "core/trail.h"
 #include "nif/functions.h"
 #include "nif/handle.h"
 
 namespace mirl {
-
-namespace {
-
-// A literal is free when it has an occurrence list and every clause in it
-// that still exists is satisfied by another of its literals.
-bool literal_is_free(SolverState *s, uint32_t code) {
-    const OccurrenceList *list = lit_record(s, code)->occurrences;
-    if (list == nullptr || list->count == 0) return false;
-    for (uint64_t i = 0; i < list->count; i++) {
-        const Clause *c = clause_lookup(s, list->data[i]);
-        if (c == nullptr) continue;
-        bool satisfied = false;
-        for (uint32_t k = 0; k < c->length && !satisfied; k++)
-            satisfied = c->lits[k] != code && lit_value(s, c->lits[k]) == val_true;
-        if (!satisfied) return false;
-    }
-    return true;
-}
-
-// nbcp/1 step 5: decide variable v at the current level by the phase rule.
-void decide_variable(SolverState *s, Variable *v) {
-    LevelRecord &r = s->levels.data[s->level];
-    uint32_t code = lit_make(static_cast<uint32_t>(v->index), false);
-    r.decision = static_cast<int32_t>(code);
-    r.state = level_first;
-    uint8_t value = phase_for(s, v);
-    r.value = value;
-    assign(s, code, value, -1, s->level);
-}
-
-// A pass that ends in failure without a clause to blame: counted as a
-// conflict, and the queue is emptied as after any conflict.
-void fail_pass(SolverState *s) {
-    s->bcp_counter++;
-    s->conflicting_count = 0;
-    s->conflict_counter++;
-    uint64_t queued = s->queue.count;
-    for (Literal *l = s->queue.head; l != nullptr && queued > 0; l = l->queue_next, queued--)
-        l->flags &= ~litf_in_queue;
-    s->queue.head = nullptr;
-    s->queue.tail = nullptr;
-    s->queue.count = 0;
-}
-
-}  // namespace
 
 // bind/2: makes the literal true at the current level (a decision above
 // level 0); false when it is already false. Raises `literal`.
@@ -106,26 +60,7 @@ MIRL_NIF(pop) {
 MIRL_NIF(undo) {
     SolverState *s = get_solver(env, argc, argv);
     if (s == nullptr) return enif_make_badarg(env);
-    while (s->level > 0) {
-        int32_t p = s->level;
-        trail_undo_level(s, p);
-        LevelRecord &r = s->levels.data[p];
-        if (r.decision != static_cast<int32_t>(lit_false))
-            cursor_offer(s, var_record(s, lit_var(static_cast<uint32_t>(r.decision))));
-        if (r.state == level_first) {
-            r.decision ^= 1;
-            r.state = level_flipped;
-            return enif_make_true(env);
-        }
-        if (r.state != level_second) return enif_make_false(env);
-        r.decision = static_cast<int32_t>(lit_false);
-        r.state = level_open;
-        r.start = 0;
-        r.count = 0;
-        if (p == 1) return enif_make_false(env);
-        trail_pop_one(s);
-    }
-    return enif_make_false(env);
+    return enif_make_bool(env, search_undo(s));
 }
 
 MIRL_NIF(level) {
@@ -184,7 +119,7 @@ MIRL_NIF(bcp) {
     for (unsigned i = 0; i < n; i++) {
         uint32_t code;
         if (!decode_literal(s, items[i], &code)) return raise(env, atoms.literal);
-        if (!literal_is_free(s, code)) continue;
+        if (!search_literal_is_free(s, code)) continue;
         if (!collect) return atoms.turbo;
         free_literals.push_back(items[i]);
     }
@@ -204,38 +139,13 @@ MIRL_NIF(bcp) {
 MIRL_NIF(nbcp) {
     SolverState *s = get_solver(env, argc, argv);
     if (s == nullptr) return enif_make_badarg(env);
-    LevelRecord *r = &s->levels.data[s->level];
-    switch (r->state) {
-    case level_open: {
-        r->decision = static_cast<int32_t>(lit_false);
-        Variable *v = next_decision_variable(s);
-        if (v != nullptr && v->index != 0 && s->level > 0) decide_variable(s, v);
-        break;
+    switch (search_run(s)) {
+    case SearchResult::complete: return enif_make_true(env);
+    case SearchResult::conflict: return enif_make_false(env);
+    case SearchResult::memory_limit: return raise(env, atoms.memory_limit);
+    case SearchResult::bad_state: break;
     }
-    case level_first:
-        break;
-    case level_flipped: {
-        uint32_t code = static_cast<uint32_t>(r->decision);
-        r->state = level_second;
-        uint8_t value = lit_value(s, code);
-        if (value == val_unassigned) {
-            assign(s, code, static_cast<uint8_t>(r->value), -1, s->level);
-        } else if (value != r->value) {
-            fail_pass(s);
-            return enif_make_false(env);
-        }
-        break;
-    }
-    default:
-        return enif_make_badarg(env);
-    }
-    for (;;) {
-        if (!propagation_pass(s)) return enif_make_false(env);
-        Variable *v = next_decision_variable(s);
-        if (v == nullptr || v->index == 0) return enif_make_true(env);
-        if (trail_push(s) < 0) return raise(env, atoms.memory_limit);
-        decide_variable(s, v);
-    }
+    return enif_make_badarg(env);
 }
 
 }  // namespace mirl

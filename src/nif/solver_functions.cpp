@@ -6,9 +6,11 @@
 
 #include "core/clauses.h"
 #include "core/order.h"
+#include "core/statistics.h"
+#include "core/version.h"
 #include "nif/functions.h"
 #include "nif/handle.h"
-#include "nif/options.h"
+#include "nif/solver_functions.h"
 
 namespace mirl {
 
@@ -106,13 +108,6 @@ ERL_NIF_TERM make_low32(ErlNifEnv *env, uint64_t value) {
     return enif_make_uint(env, static_cast<uint32_t>(value));
 }
 
-// Sums of the per-set counts wrap at 32 bits like the counts themselves.
-int32_t sum_of_sets(const int32_t counts[4]) {
-    uint32_t sum = 0;
-    for (int set = 0; set < 4; set++) sum += static_cast<uint32_t>(counts[set]);
-    return static_cast<int32_t>(sum);
-}
-
 ERL_NIF_TERM queue_type_atom(int32_t queue_type) {
     switch (queue_type) {
         case qtype_lifo: return atoms.lifo;
@@ -150,11 +145,11 @@ const InfoRow info_rows[] = {
     {&AtomSlots::number_of_variables,
      [](ErlNifEnv *env, SolverState *s) { return enif_make_int(env, static_cast<int32_t>(s->variables.count - 1)); }},
     {&AtomSlots::number_of_clauses,
-     [](ErlNifEnv *env, SolverState *s) { return enif_make_int(env, sum_of_sets(s->clause_count)); }},
+     [](ErlNifEnv *env, SolverState *s) { return enif_make_int(env, stats_clause_total(s)); }},
     {&AtomSlots::number_of_dead_clauses,
-     [](ErlNifEnv *env, SolverState *s) { return enif_make_int(env, sum_of_sets(s->dead_count)); }},
+     [](ErlNifEnv *env, SolverState *s) { return enif_make_int(env, stats_dead_total(s)); }},
     {&AtomSlots::number_of_learnt_clauses,
-     [](ErlNifEnv *env, SolverState *s) { return enif_make_int(env, s->clause_count[1]); }},
+     [](ErlNifEnv *env, SolverState *s) { return enif_make_int(env, s->clause_count[set_gamma]); }},
     {&AtomSlots::number_of_bound_variables,
      [](ErlNifEnv *env, SolverState *s) { return enif_make_int(env, static_cast<int32_t>(bound_count(s))); }},
     {&AtomSlots::number_of_subst_variables,
@@ -173,24 +168,9 @@ const InfoRow info_rows[] = {
      [](ErlNifEnv *env, SolverState *s) { return make_low32(env, s->clause_d_counter); }},
     {&AtomSlots::size, [](ErlNifEnv *env, SolverState *s) { return make_low32(env, s->options.size); }},
     {&AtomSlots::qtype, [](ErlNifEnv *, SolverState *s) { return queue_type_atom(s->options.queue_type); }},
-    {&AtomSlots::max_level,
-     [](ErlNifEnv *env, SolverState *s) {
-         int32_t reached = s->max_level;
-         s->max_level = 0;
-         return enif_make_int(env, reached);
-     }},
-    {&AtomSlots::min_level,
-     [](ErlNifEnv *env, SolverState *s) {
-         int32_t reached = s->min_level;
-         s->min_level = min_level_none;
-         return enif_make_int(env, reached);
-     }},
-    {&AtomSlots::max_bound,
-     [](ErlNifEnv *env, SolverState *s) {
-         uint64_t reached = s->max_bound;
-         s->max_bound = 0;
-         return make_low32(env, reached);
-     }},
+    {&AtomSlots::max_level, [](ErlNifEnv *env, SolverState *s) { return enif_make_int(env, stats_take_max_level(s)); }},
+    {&AtomSlots::min_level, [](ErlNifEnv *env, SolverState *s) { return enif_make_int(env, stats_take_min_level(s)); }},
+    {&AtomSlots::max_bound, [](ErlNifEnv *env, SolverState *s) { return make_low32(env, stats_take_max_bound(s)); }},
     {&AtomSlots::literal_size, [](ErlNifEnv *env, SolverState *) { return enif_make_int(env, 32); }},
     {&AtomSlots::literal_integer, [](ErlNifEnv *env, SolverState *) { return enif_make_true(env); }},
     {&AtomSlots::value_packing, [](ErlNifEnv *env, SolverState *) { return enif_make_int(env, 1); }},
@@ -201,12 +181,12 @@ const InfoRow info_rows[] = {
     {&AtomSlots::use_phase,
      [](ErlNifEnv *env, SolverState *s) { return enif_make_bool(env, s->options.use_phase); }},
     {&AtomSlots::all_used, [](ErlNifEnv *env, SolverState *s) { return enif_make_bool(env, s->options.all_used); }},
-    {&AtomSlots::version, [](ErlNifEnv *env, SolverState *) { return enif_make_string(env, "0.9.46", ERL_NIF_LATIN1); }},
+    {&AtomSlots::version, [](ErlNifEnv *env, SolverState *) { return enif_make_string(env, library_version, ERL_NIF_LATIN1); }},
     {&AtomSlots::seed, [](ErlNifEnv *env, SolverState *s) { return make_low32(env, s->options.seed); }},
-    {&AtomSlots::memory_literal_size, [](ErlNifEnv *env, SolverState *) { return enif_make_int(env, 40); }},
-    {&AtomSlots::memory_variable_size, [](ErlNifEnv *env, SolverState *) { return enif_make_int(env, 136); }},
-    {&AtomSlots::memory_clause_size, [](ErlNifEnv *env, SolverState *) { return enif_make_int(env, 56); }},
-    {&AtomSlots::memory_symbol_size, [](ErlNifEnv *env, SolverState *) { return enif_make_int(env, 80); }},
+    {&AtomSlots::memory_literal_size, [](ErlNifEnv *env, SolverState *) { return enif_make_int(env, figure_literal_size); }},
+    {&AtomSlots::memory_variable_size, [](ErlNifEnv *env, SolverState *) { return enif_make_int(env, figure_variable_size); }},
+    {&AtomSlots::memory_clause_size, [](ErlNifEnv *env, SolverState *) { return enif_make_int(env, figure_clause_size); }},
+    {&AtomSlots::memory_symbol_size, [](ErlNifEnv *env, SolverState *) { return enif_make_int(env, figure_symbol_size); }},
     {&AtomSlots::memory_size,
      [](ErlNifEnv *env, SolverState *s) { return enif_make_uint(env, solver_memory_size(s)); }},
 };

@@ -2,25 +2,16 @@
 // topics, and build_event_messages turns each root-level event into a
 // {mirl, Subject, Stats} message per interested subscriber, newest first.
 // Messages are built in the state's message environment, which is cleared
-// after each one: nothing receives them, but building them performs the
-// read-and-reset of the level and bound statistics that subscribers ask for.
-#include "nif/events.h"
+// after each one: nothing receives them, but reading their statistics
+// (subscriptions.h) performs the read-and-reset of the level and bound
+// extremes that subscribers ask for.
+#include "core/subscriptions.h"
 #include "nif/functions.h"
 #include "nif/handle.h"
 
 namespace mirl {
 
 namespace {
-
-constexpr uint32_t topic_variable = 0x1;
-constexpr uint32_t topic_atom = 0x2;
-constexpr uint32_t stat_variables = 0x10;
-constexpr uint32_t stat_bound = 0x20;
-constexpr uint32_t stat_clauses = 0x40;
-constexpr uint32_t stat_dead = 0x80;
-constexpr uint32_t stat_levels = 0x100;
-constexpr uint32_t stat_max_bound = 0x200;
-constexpr uint32_t stat_subst = 0x400;
 
 struct Topic {
     ERL_NIF_TERM AtomSlots::*atom;
@@ -65,16 +56,9 @@ bool decode_topics(ErlNifEnv *env, ERL_NIF_TERM arg, uint32_t *mask) {
     return *mask != 0;
 }
 
-int32_t sum_of(const int32_t counts[4]) {
-    uint32_t sum = 0;
-    for (int i = 0; i < 4; i++) sum += static_cast<uint32_t>(counts[i]);
-    return static_cast<int32_t>(sum);
-}
-
-// The Stats map for one subscriber, reading (and for the level and bound
-// statistics, resetting) each requested statistic; unrequested keys hold
-// `undefined`. False when the map cannot be made.
-bool build_stats(SolverState *s, ErlNifEnv *env, uint32_t mask, ERL_NIF_TERM *stats) {
+// The Stats map for one subscriber from the statistics read for it;
+// unrequested keys hold `undefined`. False when the map cannot be made.
+bool build_stats(ErlNifEnv *env, const SubscriberStats &read, ERL_NIF_TERM *stats) {
     const ERL_NIF_TERM undefined = atoms.undefined;
     const ERL_NIF_TERM keys[8] = {atoms.number_of_variables,
                                   atoms.number_of_bound_variables,
@@ -86,21 +70,17 @@ bool build_stats(SolverState *s, ErlNifEnv *env, uint32_t mask, ERL_NIF_TERM *st
                                   atoms.min_level};
     ERL_NIF_TERM values[8] = {undefined, undefined, undefined, undefined,
                               undefined, undefined, undefined, undefined};
-    if (mask & stat_variables) values[0] = enif_make_int(env, static_cast<int32_t>(s->variables.count - 1));
-    if (mask & stat_bound) values[1] = enif_make_int64(env, static_cast<int64_t>(bound_count(s)));
-    if (mask & stat_clauses) values[2] = enif_make_int(env, sum_of(s->clause_count));
-    if (mask & stat_dead) values[3] = enif_make_int(env, sum_of(s->dead_count));
-    if (mask & stat_levels) {
-        values[4] = enif_make_int(env, s->max_level);
-        s->max_level = 0;
-        if (s->min_level != min_level_none) values[7] = enif_make_int(env, s->min_level);
-        s->min_level = min_level_none;
+    const uint32_t present = read.present;
+    if (present & stat_variables) values[0] = enif_make_int(env, read.variables);
+    if (present & stat_bound) values[1] = enif_make_int64(env, static_cast<int64_t>(read.bound));
+    if (present & stat_clauses) values[2] = enif_make_int(env, read.clauses);
+    if (present & stat_dead) values[3] = enif_make_int(env, read.dead);
+    if (present & stat_levels) {
+        values[4] = enif_make_int(env, read.max_level);
+        if (read.has_min_level) values[7] = enif_make_int(env, read.min_level);
     }
-    if (mask & stat_max_bound) {
-        values[5] = enif_make_uint64(env, s->max_bound);
-        s->max_bound = 0;
-    }
-    if (mask & stat_subst) values[6] = enif_make_uint64(env, s->subst_count);
+    if (present & stat_max_bound) values[5] = enif_make_uint64(env, read.max_bound);
+    if (present & stat_subst) values[6] = enif_make_uint64(env, read.subst);
     return enif_make_map_from_arrays(env, keys, values, 8, stats) != 0;
 }
 
@@ -110,17 +90,17 @@ ERL_NIF_TERM subject_term(ErlNifEnv *env, EventKind kind, uint32_t subject, uint
     return enif_make_tuple(env, 2, encode_literal_term(env, subject), encode_literal_term(env, other));
 }
 
-}  // namespace
-
+// The EventHook installed when a solver gets its first subscriber: one
+// message per interested subscriber for a literal fixed at level 0 or a
+// substitution.
 void build_event_messages(SolverState *s, EventKind kind, uint32_t subject, uint32_t other) {
     auto *env = static_cast<ErlNifEnv *>(s->message_env);
     if (env == nullptr) return;
     const bool is_atom = (var_record(s, lit_var(subject))->flags & varf_is_atom) != 0;
     for (Subscriber *subscriber = s->subscribers.head; subscriber != nullptr; subscriber = subscriber->next) {
-        const uint32_t mask = subscriber->mask;
-        if (!(mask & topic_variable) && !((mask & topic_atom) && is_atom)) continue;
+        if (!subscriber_wants(subscriber, is_atom)) continue;
         ERL_NIF_TERM stats;
-        if (build_stats(s, env, mask, &stats)) {
+        if (build_stats(env, subscriber_read_stats(s, subscriber->mask), &stats)) {
             ERL_NIF_TERM message = enif_make_tuple(env, 3, atoms.mirl, subject_term(env, kind, subject, other), stats);
             (void)message;  // built for the subscriber; there is no receiver to hand it to
         }
@@ -128,24 +108,15 @@ void build_event_messages(SolverState *s, EventKind kind, uint32_t subject, uint
     }
 }
 
+}  // namespace
+
 MIRL_NIF(subscribe) {
     SolverState *s = get_solver(env, argc, argv);
     uint32_t mask;
     if (s == nullptr || !decode_topics(env, argv[1], &mask)) return enif_make_badarg(env);
-    auto *subscriber = pool_new<Subscriber>(s->subscription_pool);
-    if (subscriber == nullptr) return raise(env, atoms.memory_limit);
     ErlNifPid self;
     enif_self(env, &self);
-    subscriber->thread = self.pid;
-    subscriber->mask = mask;
-    subscriber->prev = nullptr;
-    subscriber->next = s->subscribers.head;
-    if (s->subscribers.head != nullptr)
-        s->subscribers.head->prev = subscriber;
-    else
-        s->subscribers.tail = subscriber;
-    s->subscribers.head = subscriber;
-    s->subscribers.count++;
+    if (subscriber_add(s, self.pid, mask) == nullptr) return raise(env, atoms.memory_limit);
     s->event_hook = build_event_messages;
     return enif_make_none(env);
 }

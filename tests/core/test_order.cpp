@@ -3,13 +3,14 @@
 // not move, and the order sort's handling of fixed variables.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include "core/order.h"
 #include "core/sort.h"
 #include "core/state.h"
 #include "core/variables.h"
+#include "state_fixture.h"
 
 namespace {
 
@@ -18,16 +19,12 @@ using namespace mirl;
 class OrderList : public ::testing::Test {
   protected:
     void make(uint32_t n, bool used = true) {
-        s = static_cast<SolverState *>(std::calloc(1, sizeof(SolverState)));
         SolverOptions options;
         options.seed = 7;
-        ASSERT_EQ(solver_state_init(s, options), 0);
+        state = std::make_unique<mirl_test::StateFixture>(options);
+        s = state->s;
         uint32_t first;
         ASSERT_EQ(variables_create(s, n, false, used, &first), CreateResult::ok);
-    }
-    void TearDown() override {
-        if (s != nullptr) solver_state_destroy(s);
-        std::free(s);
     }
 
     Variable *var(uint32_t i) { return var_record(s, i); }
@@ -56,6 +53,7 @@ class OrderList : public ::testing::Test {
     }
     int cursor() { return s->decision_cursor != nullptr ? s->decision_cursor->index : 0; }
 
+    std::unique_ptr<mirl_test::StateFixture> state;
     SolverState *s = nullptr;
 };
 

@@ -12,33 +12,16 @@
 #include "core/state.h"
 #include "core/trail.h"
 #include "core/variables.h"
+#include "state_fixture.h"
 
 namespace {
 
 using namespace mirl;
 
-struct Engine {
-    std::unique_ptr<SolverState> owned{new SolverState};
-    SolverState *s = owned.get();
-
-    explicit Engine(uint32_t variables, SolverOptions options = SolverOptions{}) {
-        std::memset(static_cast<void *>(s), 0, sizeof(SolverState));
-        EXPECT_EQ(solver_state_init(s, options), 0);
-        uint32_t first;
-        EXPECT_EQ(variables_create(s, variables, false, true, &first), CreateResult::ok);
-    }
-    ~Engine() { solver_state_destroy(s); }
-
-    static uint32_t lit(int v) { return v > 0 ? lit_make(v, false) : lit_make(-v, true); }
-
-    Clause *add(std::vector<int> lits, uint32_t set = 0) {
-        Clause *c = clause_alloc(static_cast<uint32_t>(lits.size()));
-        for (size_t k = 0; k < lits.size(); k++) c->lits[k] = lit(lits[k]);
-        c->hash = clause_hash_codes(c->lits, c->length);
-        EXPECT_EQ(clause_register(s, c, set), 0);
-        if (set != 3) attach(s, c);
-        return c;
-    }
+// The shared state fixture with the views of normalisation and watch chains
+// these tests read.
+struct Engine : mirl_test::StateFixture {
+    using StateFixture::StateFixture;
 
     std::vector<uint32_t> normalise(std::vector<uint32_t> codes, bool adding) {
         codes.resize(normalise_literals(s, codes.data(), static_cast<uint32_t>(codes.size()), adding));
@@ -50,8 +33,6 @@ struct Engine {
         for (WatchSlot *w = lit_record(s, lit(v))->watches; w != nullptr; w = w->link) n++;
         return n;
     }
-
-    uint8_t value(int v) { return lit_value(s, lit(v)); }
 };
 
 TEST(EngineNormalisation, KeptCodesThenOneTrueWhenSatisfied) {
@@ -204,6 +185,36 @@ TEST(EngineTrail, BacktrackingDropsUnassignedLiteralsFromTheQueue) {
     EXPECT_EQ(e.s->queue.head->code, Engine::lit(-1));
     EXPECT_FALSE(lit_record(e.s, Engine::lit(-2))->flags & litf_in_queue);
     EXPECT_FALSE(lit_record(e.s, Engine::lit(3))->flags & litf_in_queue);
+}
+
+// Every visit counts towards its size class, also one that ends at once
+// because the other watch is true; only that one counts as such.
+TEST(EnginePropagation, EveryVisitCountsItsSizeClassAndATrueOtherWatchToo) {
+    for (int length = 2; length <= 5; length++) {
+        for (bool other_true : {false, true}) {
+            Engine e(6);
+            std::vector<int> lits;
+            for (int v = 1; v <= length; v++) lits.push_back(v);
+            Clause *c = e.add(lits);
+            const int watched = lit_to_int(c->lits[c->watch[0].position]);
+            const int other = lit_to_int(c->lits[c->watch[1].position]);
+            trail_push(e.s);
+            if (other_true) {
+                assign(e.s, Engine::lit(other), val_true, -1, 1);
+                ASSERT_TRUE(propagation_pass(e.s));
+            }
+            const uint64_t before[4] = {e.s->clause_2_counter, e.s->clause_3_counter, e.s->clause_n_counter,
+                                        e.s->clause_d_counter};
+            assign(e.s, Engine::lit(-watched), val_true, -1, 1);
+            ASSERT_TRUE(propagation_pass(e.s));
+            const uint64_t visits[4] = {e.s->clause_2_counter - before[0], e.s->clause_3_counter - before[1],
+                                        e.s->clause_n_counter - before[2], e.s->clause_d_counter - before[3]};
+            const int size_counter = length == 2 ? 0 : length == 3 ? 1 : 2;
+            for (int k = 0; k < 3; k++)
+                EXPECT_EQ(visits[k], k == size_counter ? 1u : 0u) << "length " << length << " other true " << other_true;
+            EXPECT_EQ(visits[3], other_true ? 1u : 0u) << "length " << length;
+        }
+    }
 }
 
 TEST(EnginePropagation, CountersArePublishedOncePerDrain) {

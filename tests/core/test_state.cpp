@@ -11,25 +11,13 @@
 #include "core/clauses.h"
 #include "core/state.h"
 #include "core/variables.h"
+#include "state_fixture.h"
 
 namespace {
 
 using namespace mirl;
 
-// A zeroed state as the handle's payload provides it, initialised from
-// `options`; destroyed when the test ends.
-struct StateFixture {
-    std::unique_ptr<SolverState> owned;
-    SolverState *s;
-    int init_result;
-
-    explicit StateFixture(const SolverOptions &options = SolverOptions{}) : owned(new SolverState) {
-        s = owned.get();
-        std::memset(static_cast<void *>(s), 0, sizeof(SolverState));
-        init_result = solver_state_init(s, options);
-    }
-    ~StateFixture() { solver_state_destroy(s); }
-};
+using mirl_test::StateFixture;
 
 SolverOptions with_size(uint64_t size) {
     SolverOptions o;
