@@ -322,47 +322,21 @@ bool check_watches(const SolverState *s, const ClauseSetOf &live, Report &r) {
     }
     uint64_t chained = 0;
     for (uint32_t code = 0; code < literal_count(s); code++) {
-        const WatchList *list = lit_record(s, code)->watches;
-        if (list == nullptr) continue;
-        if (list->count > list->capacity || (list->capacity > 0 && list->data == nullptr))
-            return r.fail("watch list of code %u holds %llu entries in room for %llu", code, ull(list->count),
-                          ull(list->capacity));
-        uint64_t holes = 0;
-        for (uint64_t i = 0; i < list->count; i++) {
-            const WatchEntry &entry = list->data[i];
-            if (entry.tagged == 0) {
-                holes++;
-                continue;
-            }
+        const WatchSlot *slot = lit_record(s, code)->watches;
+        while (slot != nullptr) {
             if (chained++ >= watched_slots)
-                return r.fail("watch lists hold more slots than clauses watch (at code %u)", code);
-            const WatchSlot *slot = entry_slot(entry);
+                return r.fail("watch chains hold more slots than clauses watch (at code %u)", code);
             const Clause *c = slot_clause(const_cast<WatchSlot *>(slot));
-            if (!live.count(c)) return r.fail("watch list of code %u holds a slot of no stored clause", code);
+            if (!live.count(c)) return r.fail("watch chain of code %u holds a slot of no stored clause", code);
             if (slot->position < 0 || static_cast<uint32_t>(slot->position) >= c->length ||
                 c->lits[slot->position] != code)
-                return r.fail("clause %u's slot %d (position %d) is on the list of code %u", c->id, slot_index(slot),
+                return r.fail("clause %u's slot %d (position %d) is on the chain of code %u", c->id, slot_index(slot),
                               slot->position, code);
-            if (slot->entry != i)
-                return r.fail("clause %u's slot %d names entry %u of code %u's list, but is entry %llu", c->id,
-                              slot_index(slot), slot->entry, code, ull(i));
-            // The entry caches the literal at the other watch, and the size
-            // class unless its visits must read the record (tag 0).
-            const WatchSlot &mate = c->watch[slot_index(slot) ^ 1];
-            const uint32_t other = mate.position < 0 ? lit_false : c->lits[mate.position];
-            if (entry.other != other)
-                return r.fail("clause %u's entry on code %u caches literal %u for its other watch %u", c->id, code,
-                              entry.other, other);
-            const uint32_t tag = entry_tag(entry);
-            if (tag != 0 && (tag != clause_size_class(c) || (c->flags & clf_dead)))
-                return r.fail("clause %u's entry on code %u is tagged %u (size class %u%s)", c->id, code, tag,
-                              clause_size_class(c), (c->flags & clf_dead) ? ", dead" : "");
+            slot = slot->link;
         }
-        if (holes != list->holes)
-            return r.fail("watch list of code %u has %llu holes but counts %llu", code, ull(holes), ull(list->holes));
     }
     if (chained != watched_slots)
-        return r.fail("%llu slots are watched but %llu are on watch lists", ull(watched_slots),
+        return r.fail("%llu slots are watched but %llu are on chains", ull(watched_slots),
                       ull(chained));
     return true;
 }

@@ -160,8 +160,8 @@ void unpoison(void *, size_t) {}
 
 Clause *fresh_record(void *memory, uint32_t length, int32_t units) {
     auto *c = static_cast<Clause *>(memory);
-    c->watch[0] = WatchSlot{0, 0, -1, units};
-    c->watch[1] = WatchSlot{0, 0, -1, 0};
+    c->watch[0] = WatchSlot{nullptr, -1, units};
+    c->watch[1] = WatchSlot{nullptr, -1, 0};
     c->id = clause_no_ref;
     c->length = length;
     c->hash = 0;

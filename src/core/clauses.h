@@ -15,36 +15,10 @@
 namespace mirl {
 
 struct WatchSlot {
-    uint32_t entry;    // index of this slot's entry in its literal's watch list
-    uint32_t spare;
+    WatchSlot *link;   // next slot in the chain of the watched literal
     int32_t position;  // index of the watched literal, -1 when not watched
     int32_t reserved;  // slot 0: size of a pooled record in 32-byte units, else 0
 };
-
-// One entry of a literal's watch list: the slot (16-byte aligned, so its low
-// four bits are free) tagged with the clause's size class, and the literal
-// at the clause's other watch. A visit whose other watch is true is decided
-// from the entry alone. Tag 0 sends the visit to the record: clauses of one
-// literal, and clauses that may be dead or conflicting while attached. A
-// slot of 0 is a hole left by a detach, closed by the literal's next visit.
-struct __attribute__((packed, aligned(4))) WatchEntry {
-    uint64_t tagged;
-    uint32_t other;
-};
-static_assert(sizeof(WatchEntry) == 12, "watch entries are 12 bytes");
-
-// A literal's watch list, oldest entry first: the entries in the order the
-// slots were linked, so that the newest is at the back. From list_pool.
-struct WatchList {
-    uint64_t capacity;
-    uint64_t count;  // entries in use, holes included
-    WatchEntry *data;
-    uint64_t holes;
-};
-
-constexpr uint64_t entry_tag_mask = 3;
-inline WatchSlot *entry_slot(const WatchEntry &e) { return reinterpret_cast<WatchSlot *>(e.tagged & ~uint64_t(15)); }
-inline uint32_t entry_tag(const WatchEntry &e) { return static_cast<uint32_t>(e.tagged & entry_tag_mask); }
 
 // Clause flag bits.
 constexpr uint32_t clf_size_shift = 24;  // bits 24..25: size class

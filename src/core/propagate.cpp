@@ -11,10 +11,7 @@
 // and a binary clause is decided from its header line alone.
 #include "core/propagate.h"
 
-#include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <initializer_list>
 
 #include "core/dump.h"
 #include "core/queue.h"
@@ -39,7 +36,9 @@ struct Pass {
     int32_t level;
     int32_t queue_type;
     bool xref;
-    uint64_t visits[4];  // by size class
+    uint64_t binary_visits;
+    uint64_t ternary_visits;
+    uint64_t long_visits;
     uint64_t other_watch_true;
 };
 
@@ -48,69 +47,11 @@ inline Literal *literal_of(Variable *const *variables, uint32_t code) {
     return (code & 1u) ? &v->neg : &v->pos;
 }
 
-// Closes the holes of a list from index `from` on, keeping the order; the
-// entries that shift learn their new index.
-void close_holes(WatchList *list, uint64_t from) {
-    WatchEntry *const a = list->data;
-    uint64_t kept = from;
-    for (uint64_t i = from; i < list->count; i++) {
-        if (a[i].tagged == 0) continue;
-        if (i != kept) {
-            a[kept] = a[i];
-            entry_slot(a[kept])->entry = static_cast<uint32_t>(kept);
-        }
-        kept++;
-    }
-    list->count = kept;
-    list->holes = 0;
-}
-
-WatchList *watch_list_of(SolverState *s, Literal *l) {
-    if (l->watches != nullptr) return l->watches;
-    auto *list = pool_new<WatchList>(s->list_pool);
-    if (list == nullptr) return nullptr;
-    *list = WatchList{0, 0, nullptr, 0};
-    l->watches = list;
-    return list;
-}
-
-// Room for `more` entries at the back of l's list (holes closed first).
-int watch_reserve(SolverState *s, Literal *l, uint64_t more) {
-    WatchList *list = watch_list_of(s, l);
-    if (list == nullptr) return -1;
-    if (list->count + more <= list->capacity) return 0;
-    if (list->holes > 0) close_holes(list, 0);
-    const uint64_t wanted = list->count + more;
-    if (wanted <= list->capacity) return 0;
-    for (uint64_t capacity : {next_capacity(list->capacity ? list->capacity : 1, wanted), wanted}) {
-        void *grown = std::realloc(list->data, capacity * sizeof(WatchEntry));
-        if (grown == nullptr) continue;
-        list->data = static_cast<WatchEntry *>(grown);
-        list->capacity = capacity;
-        return 0;
-    }
-    return -1;
-}
-
-// Links a slot at the back of l's list.
-int watch_push(SolverState *s, Literal *l, WatchSlot *slot, uint32_t tag, uint32_t other) {
-    if (watch_reserve(s, l, 1) != 0) return -1;
-    WatchList *list = l->watches;
-    const uint64_t at = list->count++;
-    list->data[at] = WatchEntry{reinterpret_cast<uint64_t>(slot) | tag, other};
-    slot->entry = static_cast<uint32_t>(at);
-    return 0;
-}
-
 void touch(SolverState *s, Clause *c) {
     if (c->flags & clf_touched) return;
     // A clause that cannot be listed stays attached; being dead, it is
-    // skipped by every visit, so only its detachment is lost (and its
-    // entries send every visit to the record).
-    if (array_push(s->touched_clauses, c) == 0)
-        c->flags |= clf_touched;
-    else
-        watch_entries_consult(s, c);
+    // skipped by every visit, so only its detachment is lost.
+    if (array_push(s->touched_clauses, c) == 0) c->flags |= clf_touched;
 }
 
 void mark_dead(SolverState *s, Clause *c) {
@@ -119,10 +60,9 @@ void mark_dead(SolverState *s, Clause *c) {
     touch(s, c);
 }
 
-// End of F's visit: its list is closed up, and at level 0 the literal now
-// true satisfies for good every clause that contains it.
-void finish_literal(Pass &p, Literal *f, WatchList *watches, int64_t lowest_hole) {
-    if (lowest_hole != INT64_MAX) close_holes(watches, static_cast<uint64_t>(lowest_hole));
+// End of F's chain: at level 0 the literal now true satisfies for good every
+// clause that contains it.
+void finish_literal(Pass &p, Literal *f) {
     if (p.level != 0 || !p.xref) return;
     OccurrenceList *list = lit_other(f)->occurrences;
     if (list == nullptr) return;
@@ -132,52 +72,33 @@ void finish_literal(Pass &p, Literal *f, WatchList *watches, int64_t lowest_hole
     }
 }
 
-// Visits the clauses watching the false literal f, newest entry first (the
-// back of its list). Entries whose slot moves elsewhere become holes; the
-// list is closed up when the visit of f ends, and the entries that shift
-// learn their new index. Nothing else writes to f's list meanwhile: nested
-// visits only move watches to unassigned literals, and they only rewrite
-// the other-watch literal of an entry in place. Returns -1 when the visit
-// stopped on a conflict, else 0.
+// Visits the clauses watching the false literal f. Returns -1 when the
+// visit stopped on a conflict, else 0.
 int visit(Pass &p, Literal *f, int depth) {
     SolverState *const s = p.s;
     uint8_t *const values = p.values;
     Variable *const *const variables = p.variables;
 next_literal:
-    WatchList *const list = f->watches;
-    int64_t i = list == nullptr ? -1 : static_cast<int64_t>(list->count) - 1;
-    int64_t lowest_hole = list == nullptr || list->holes == 0 ? INT64_MAX : 0;
-    for (; i >= 0; i--) {
-        WatchEntry *const entry = &list->data[i];
-        const uint64_t tagged = entry->tagged;
-        if (tagged == 0) {
-            lowest_hole = i;
-            continue;
-        }
-        const uint32_t tag = static_cast<uint32_t>(tagged & entry_tag_mask);
-        // The other watch true decides the visit from the entry, counted as
-        // the record would be; only while no clause can be dead or
-        // conflicting (tag 0 marks the ones that may stay so).
-        if (tag != 0 && values[entry->other] == val_true && p.level != 0 && s->conflicting_count == 0) {
-            p.visits[tag]++;
-            p.other_watch_true++;
-            continue;
-        }
-        if (i > 0) __builtin_prefetch(reinterpret_cast<void *>(entry[-1].tagged & ~uint64_t(31)));
-        WatchSlot *const slot = reinterpret_cast<WatchSlot *>(tagged & ~uint64_t(15));
+    WatchSlot **link = &f->watches;
+    while (WatchSlot *slot = *link) {
+        // The chain is a pointer chase through clause records: start loading
+        // the next record while this one is decided.
+        __builtin_prefetch(slot->link);
         Clause *const k = slot_clause(slot);
         const uint32_t flags = k->flags;
-        if (flags & (clf_dead | clf_conflicting)) continue;
+        if (flags & (clf_dead | clf_conflicting)) {
+            link = &slot->link;
+            continue;
+        }
         const uint32_t *const lits = k->lits;
         const int32_t own = slot->position;
-        WatchSlot *const other_slot = &k->watch[slot_index(slot) ^ 1];
-        const int32_t other = other_slot->position;
+        const int32_t other = k->watch[slot_index(slot) ^ 1].position;
         uint32_t implied = 0;
         int32_t target = -1;
         Outcome outcome;
         switch (flags & clf_size_mask) {
-        case size_class_binary << clf_size_shift: {
-            p.visits[size_class_binary]++;
+        case 1u << clf_size_shift: {
+            p.binary_visits++;
             implied = lits[other];
             const uint8_t vt = values[implied];
             if (vt == val_true) {
@@ -188,8 +109,8 @@ next_literal:
             }
             break;
         }
-        case size_class_ternary << clf_size_shift: {
-            p.visits[size_class_ternary]++;
+        case 2u << clf_size_shift: {
+            p.ternary_visits++;
             implied = lits[other];
             const uint8_t vt = values[implied];
             if (vt == val_true) {
@@ -207,8 +128,8 @@ next_literal:
                 outcome = Outcome::move;
             break;
         }
-        case size_class_long << clf_size_shift: {
-            p.visits[size_class_long]++;
+        case 3u << clf_size_shift: {
+            p.long_visits++;
             implied = lits[other];
             const uint8_t vt = values[implied];
             if (vt == val_true) {
@@ -219,11 +140,11 @@ next_literal:
             // Downward from the slot's own position, wrapping once round.
             const int32_t n = static_cast<int32_t>(k->length);
             outcome = vt == val_false ? Outcome::conflict : Outcome::imply;
-            for (int32_t at = (own == 0 ? n : own) - 1; at != own; at = (at == 0 ? n : at) - 1) {
-                if (at == other) continue;
-                const uint8_t v = values[lits[at]];
+            for (int32_t i = (own == 0 ? n : own) - 1; i != own; i = (i == 0 ? n : i) - 1) {
+                if (i == other) continue;
+                const uint8_t v = values[lits[i]];
                 if (v == val_unassigned) {
-                    target = at;
+                    target = i;
                     outcome = Outcome::move;
                     break;
                 }
@@ -244,35 +165,31 @@ next_literal:
 
         switch (outcome) {
         case Outcome::move: {
-            const uint32_t to = lits[target];
-            if (watch_push(s, literal_of(variables, to), slot, tag, entry->other) != 0)
-                continue;  // no room: the watch stays where it is
-            entry->tagged = 0;
-            lowest_hole = i;
+            *link = slot->link;
             slot->position = target;
-            // The other watch's entry names the literal this slot now watches.
-            if (other >= 0) {
-                WatchEntry *const mate = watch_entry_of(literal_of(variables, lits[other])->watches, other_slot);
-                if (mate != nullptr) mate->other = to;
-            }
-            continue;
+            Literal *w = literal_of(variables, lits[target]);
+            slot->link = w->watches;
+            w->watches = slot;
+            continue;  // *link is already the next entry
         }
         case Outcome::satisfied:
             if (p.level == 0) mark_dead(s, k);
+            link = &slot->link;
             continue;
         case Outcome::conflict: {
             int32_t &count = s->conflicting_count;
             if (s->max_conflicting == 1) {
                 s->conflicting[count++] = static_cast<int32_t>(k->id);
-                finish_literal(p, f, list, lowest_hole);
+                finish_literal(p, f);
                 return -1;
             }
             if (count >= s->max_conflicting) {
-                finish_literal(p, f, list, lowest_hole);
+                finish_literal(p, f);
                 return -1;
             }
             s->conflicting[count++] = static_cast<int32_t>(k->id);
             k->flags |= clf_conflicting;
+            link = &slot->link;
             continue;
         }
         case Outcome::imply:
@@ -290,14 +207,13 @@ next_literal:
         Literal *const now_false = (implied & 1u) ? &v->pos : &v->neg;
         if (p.queue_type != qtype_recursive) {
             queue_push(s, now_false);
+            link = &slot->link;
             continue;
         }
-        int64_t below = i - 1;
-        while (below >= 0 && list->data[below].tagged == 0) below--;
-        if (below < 0) {
-            // The last entry of the list: carry on with the implied literal
+        if (slot->link == nullptr) {
+            // The last entry of the chain: carry on with the implied literal
             // instead of nesting.
-            finish_literal(p, f, list, lowest_hole);
+            finish_literal(p, f);
             f = now_false;
             goto next_literal;
         }
@@ -306,30 +222,16 @@ next_literal:
             std::fflush(stderr);
             queue_push(s, now_false);
         } else if (visit(p, now_false, depth - 1) < 0) {
-            finish_literal(p, f, list, lowest_hole);
+            finish_literal(p, f);
             return -1;
         }
+        link = &slot->link;
     }
-    finish_literal(p, f, list, lowest_hole);
+    finish_literal(p, f);
     return 0;
 }
 
 }  // namespace
-
-WatchEntry *watch_entry_of(WatchList *list, const WatchSlot *slot) {
-    if (list == nullptr) return nullptr;
-    const uint64_t at = slot->entry;
-    if (at < list->count && entry_slot(list->data[at]) == slot) return &list->data[at];
-    return nullptr;
-}
-
-void watch_entries_consult(SolverState *s, Clause *c) {
-    for (WatchSlot &slot : c->watch) {
-        if (slot.position < 0) continue;
-        WatchEntry *entry = watch_entry_of(lit_record(s, c->lits[slot.position])->watches, &slot);
-        if (entry != nullptr) entry->tagged &= ~entry_tag_mask;
-    }
-}
 
 void assign(SolverState *s, uint32_t code, uint8_t value, int32_t reason, int32_t level) {
     Variable *v = var_record(s, lit_var(code));
@@ -369,19 +271,12 @@ int attach(SolverState *s, Clause *c) {
             second_at = k;
         }
     }
-    // Room in both lists first, so that a clause is watched on both
-    // literals or on none.
-    Literal *const first = lit_record(s, c->lits[best_at]);
-    Literal *const second_literal = n == 1 ? nullptr : lit_record(s, c->lits[second_at]);
-    if (watch_reserve(s, first, second_literal == first ? 2 : 1) != 0 ||
-        (second_literal != nullptr && second_literal != first && watch_reserve(s, second_literal, 1) != 0))
-        return -1;
-    const uint32_t tag = n == 1 ? 0 : clause_size_class(c);
-    c->watch[0].position = best_at;
-    watch_push(s, first, &c->watch[0], tag, n == 1 ? lit_false : c->lits[second_at]);
-    if (n > 1) {
-        c->watch[1].position = second_at;
-        watch_push(s, second_literal, &c->watch[1], tag, c->lits[best_at]);
+    for (int i = 0; i < (n == 1 ? 1 : 2); i++) {
+        WatchSlot &slot = c->watch[i];
+        slot.position = i == 0 ? best_at : second_at;
+        Literal *l = lit_record(s, c->lits[slot.position]);
+        slot.link = l->watches;
+        l->watches = &slot;
     }
     if (best == rank_unassigned && second != rank_unassigned && !any_true) {
         assign(s, c->lits[best_at], val_true, static_cast<int32_t>(c->id), s->level);
@@ -393,18 +288,13 @@ int attach(SolverState *s, Clause *c) {
 void detach(SolverState *s, Clause *c) {
     for (WatchSlot &slot : c->watch) {
         if (slot.position < 0) continue;
-        WatchList *list = lit_record(s, c->lits[slot.position])->watches;
-        WatchEntry *entry = watch_entry_of(list, &slot);
-        if (entry != nullptr) {
-            const auto at = static_cast<uint64_t>(entry - list->data);
-            if (at + 1 == list->count) {
-                list->count--;  // the newest entry: no hole needed
-            } else {
-                entry->tagged = 0;
-                list->holes++;
-            }
+        Literal *l = lit_record(s, c->lits[slot.position]);
+        for (WatchSlot **link = &l->watches; *link != nullptr; link = &(*link)->link) {
+            if (*link != &slot) continue;
+            *link = slot.link;
+            break;
         }
-        slot.entry = 0;
+        slot.link = nullptr;
         slot.position = -1;
     }
 }
@@ -428,9 +318,9 @@ int propagate(SolverState *s) {
             break;
         }
     }
-    s->clause_2_counter += p.visits[size_class_binary];
-    s->clause_3_counter += p.visits[size_class_ternary];
-    s->clause_n_counter += p.visits[size_class_long];
+    s->clause_2_counter += p.binary_visits;
+    s->clause_3_counter += p.ternary_visits;
+    s->clause_n_counter += p.long_visits;
     s->clause_d_counter += p.other_watch_true;
     if (bound_count(s) > s->max_bound) s->max_bound = bound_count(s);
     // Everything queued has now been visited at level 0.

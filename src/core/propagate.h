@@ -12,16 +12,10 @@
 namespace mirl {
 
 // Watches the clause on its two best literals; may assign the last free
-// literal. 0 when every literal is false, else 1; -1 (nothing changed)
-// when a watch list cannot grow.
+// literal. 0 when every literal is false, else 1.
 int attach(SolverState *s, Clause *c);
-// Unlinks both slots from their lists (a slot at position -1 is skipped).
+// Unlinks both slots from their chains (a slot at position -1 is skipped).
 void detach(SolverState *s, Clause *c);
-// The entry of a watched slot in its literal's list, or null.
-WatchEntry *watch_entry_of(WatchList *list, const WatchSlot *slot);
-// Makes every visit of the clause read its record (a clause that stays
-// attached while dead).
-void watch_entries_consult(SolverState *s, Clause *c);
 // Makes the literal's variable assigned: value 2 makes `code` true, 3 false.
 void assign(SolverState *s, uint32_t code, uint8_t value, int32_t reason, int32_t level);
 // Drains the queue; negative when it stopped on a conflict.

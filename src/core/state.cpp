@@ -40,12 +40,6 @@ void release_list(SolverState *s, GrowArray<uint32_t> *list) {
     pool_release(s->list_pool, list);
 }
 
-void release_watch_list(SolverState *s, WatchList *list) {
-    if (list == nullptr) return;
-    std::free(list->data);
-    pool_release(s->list_pool, list);
-}
-
 void release_symbol_list(SolverState *s, SymbolList *list) {
     if (list == nullptr) return;
     array_free(*list);
@@ -157,8 +151,6 @@ void solver_state_destroy(SolverState *s) {
         for (Literal *l : {&v->pos, &v->neg}) {
             release_list(s, l->occurrences);
             l->occurrences = nullptr;
-            release_watch_list(s, l->watches);
-            l->watches = nullptr;
             release_symbol_list(s, l->symbols);
             l->symbols = nullptr;
         }

@@ -58,7 +58,7 @@ constexpr uint32_t varf_mark_mask = 60;
 constexpr uint32_t varf_phase_shift = 6;  // bits 6..7: saved phase (0, 2, 3)
 constexpr uint32_t varf_phase_mask = 3u << varf_phase_shift;
 
-struct WatchList;
+struct WatchSlot;
 
 // Occurrence list: ids of the clauses that contain a literal.
 using OccurrenceList = GrowArray<uint32_t>;
@@ -74,7 +74,7 @@ struct Literal {
     Literal *queue_next;
     uint32_t code;
     uint32_t flags;
-    WatchList *watches;           // the slots watching this literal; from list_pool on first use
+    WatchSlot *watches;          // head of the chain of watch slots on this literal
     OccurrenceList *occurrences;  // from list_pool on first use (option xref)
     SymbolList *symbols;          // from list_pool on first use
 };

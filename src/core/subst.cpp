@@ -36,7 +36,7 @@ bool watched_at(const Clause *c, int32_t position) {
 void unwatch(SolverState *s, Clause *c) {
     detach(s, c);
     for (WatchSlot &slot : c->watch) {
-        slot.entry = 0;
+        slot.link = nullptr;
         slot.position = -1;
     }
 }
@@ -44,7 +44,6 @@ void unwatch(SolverState *s, Clause *c) {
 void mark_dead(SolverState *s, Clause *c) {
     if (c->flags & clf_dead) return;
     c->flags |= clf_dead;
-    watch_entries_consult(s, c);  // it may stay watched
     s->dead_count[clause_ref_set(c->id)]++;
 }
 

@@ -16,18 +16,12 @@ namespace {
 
 // Puts a freshly registered clause to work: nothing for set 3 (answered as
 // attached), else occurrence entries (option xref) and the two watches.
-// Returns -1 when an occurrence entry or a watch could not be made (none
-// are left).
+// Returns -1 when an occurrence entry could not be made (none are left).
 int activate(SolverState *s, Clause *c, uint32_t set, bool *attached) {
     *attached = true;
     if (set == set_alpha) return 0;
     if (s->options.xref && occurrences_add_clause(s, c) != 0) return -1;
-    const int watched = attach(s, c);
-    if (watched < 0) {
-        if (s->options.xref) occurrences_remove_clause(s, c);
-        return -1;
-    }
-    *attached = watched != 0;
+    *attached = attach(s, c) != 0;
     return 0;
 }
 
@@ -270,11 +264,7 @@ MIRL_NIF(clean_clause) {
     if (s->options.xref) occurrences_remove_clause(s, c);
     clause_rewrite(s, c, codes, m);
     bool listed = !s->options.xref || occurrences_add_clause(s, c) == 0;
-    if (attach(s, c) < 0) {
-        // Unwatched, the clause could not take part in propagation.
-        clause_remove(s, c);
-        return raise(env, atoms.memory_limit);
-    }
+    attach(s, c);
     if (!listed) return raise(env, atoms.memory_limit);
     return enif_make_none(env);
 }
@@ -334,14 +324,7 @@ MIRL_NIF(move_clause) {
     detach(s, c);
     if (s->options.xref) occurrences_remove_id(s, c, ref);
     bool listed = !s->options.xref || occurrences_add_clause(s, c) == 0;
-    const int watched = attach(s, c);
-    if (watched < 0) {
-        // Unwatched, the clause could not take part in propagation.
-        clause_remove(s, c);
-        clause_set_trim(s, set_gamma);
-        return raise(env, atoms.memory_limit);
-    }
-    bool attached = watched != 0;
+    bool attached = attach(s, c) != 0;
     if (!listed) return raise(env, atoms.memory_limit);
     return attached_result(env, attached, c->id);
 }

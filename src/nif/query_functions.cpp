@@ -320,10 +320,8 @@ MIRL_NIF(get_clauses) {
             if (clause_lookup(s, list->data[i]) != nullptr) ids.push_back(enif_make_uint(env, list->data[i]));
     };
     if (kind == atoms.watch) {
-        // From the newest entry (the head of the chain) down; reversed below.
-        if (const WatchList *list = lit_record(s, code)->watches; list != nullptr)
-            for (uint64_t i = list->count; i-- > 0;)
-                if (list->data[i].tagged != 0) ids.push_back(enif_make_uint(env, slot_clause(entry_slot(list->data[i]))->id));
+        for (WatchSlot *slot = lit_record(s, code)->watches; slot != nullptr; slot = slot->link)
+            ids.push_back(enif_make_uint(env, slot_clause(slot)->id));
     } else if (kind == atoms.literal) {
         add_occurrences(lit_record(s, code));
     } else if (kind == atoms.variable) {

@@ -30,8 +30,7 @@ struct Engine : mirl_test::StateFixture {
 
     size_t chain_length(int v) {
         size_t n = 0;
-        if (const WatchList *list = lit_record(s, lit(v))->watches; list != nullptr)
-            for (uint64_t i = 0; i < list->count; i++) n += list->data[i].tagged != 0;
+        for (WatchSlot *w = lit_record(s, lit(v))->watches; w != nullptr; w = w->link) n++;
         return n;
     }
 };
