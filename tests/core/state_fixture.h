@@ -40,14 +40,24 @@ struct StateFixture {
     // The code of the signed literal v (1 is variable 1, -1 its negation).
     static uint32_t lit(int v) { return v > 0 ? lit_make(v, false) : lit_make(-v, true); }
 
-    // Stores the clause in `set` and, unless passive, watches it (which may
-    // assign its last free literal). No occurrence lists are made.
-    Clause *add(const std::vector<int> &lits, uint32_t set = 0) {
-        Clause *c = clause_alloc(static_cast<uint32_t>(lits.size()));
-        for (size_t k = 0; k < lits.size(); k++) c->lits[k] = lit(lits[k]);
+    // Stores the literals as they are in `set` and, unless the set is
+    // passive, enters them in the occurrence lists (option xref) and watches
+    // the clause (which may assign its last free literal).
+    Clause *add(const std::vector<int> &lits, uint32_t set = set_delta) {
+        std::vector<uint32_t> codes;
+        for (int l : lits) codes.push_back(lit(l));
+        return add_codes(codes, set);
+    }
+    Clause *add_codes(const std::vector<uint32_t> &codes, uint32_t set = set_delta) {
+        Clause *c = clause_alloc(static_cast<uint32_t>(codes.size()));
+        for (size_t k = 0; k < codes.size(); k++) c->lits[k] = codes[k];
         c->hash = clause_hash_codes(c->lits, c->length);
         EXPECT_EQ(clause_register(s, c, set), 0);
-        if (set != 3) attach(s, c);
+        if (set == set_alpha) return c;
+        if (s->options.xref) {
+            EXPECT_EQ(occurrences_add_clause(s, c), 0);
+        }
+        attach(s, c);
         return c;
     }
 

@@ -15,24 +15,23 @@
 #include "core/state.h"
 #include "core/trail.h"
 #include "core/variables.h"
+#include "state_fixture.h"
 
 namespace {
 
 using namespace mirl;
 
 struct Checked : ::testing::Test {
-    std::unique_ptr<SolverState> owned{new SolverState};
-    SolverState *s = owned.get();
+    std::unique_ptr<mirl_test::StateFixture> state;
+    SolverState *s = nullptr;
 
     void SetUp() override {
         if (!state_checks_compiled) GTEST_SKIP() << "built without MIRL_CHECKS";
-        std::memset(static_cast<void *>(s), 0, sizeof(SolverState));
         SolverOptions options;
         options.xref = true;
         options.hash = true;
-        ASSERT_EQ(solver_state_init(s, options), 0);
-        uint32_t first;
-        ASSERT_EQ(variables_create(s, 6, false, true, &first), CreateResult::ok);
+        state = std::make_unique<mirl_test::StateFixture>(6, options);
+        s = state->s;
         add({1, 2});
         add({-1, 3, 4});
         add({2, -5, 6});
@@ -40,19 +39,8 @@ struct Checked : ::testing::Test {
         record_and_assign(s, lit(-1), val_true);
         ASSERT_TRUE(propagation_pass(s));
     }
-    void TearDown() override { solver_state_destroy(s); }
-
-    static uint32_t lit(int v) { return v > 0 ? lit_make(v, false) : lit_make(-v, true); }
-
-    Clause *add(std::vector<int> lits) {
-        Clause *c = clause_alloc(static_cast<uint32_t>(lits.size()));
-        for (size_t k = 0; k < lits.size(); k++) c->lits[k] = lit(lits[k]);
-        c->hash = clause_hash_codes(c->lits, c->length);
-        EXPECT_EQ(clause_register(s, c, 0), 0);
-        EXPECT_EQ(occurrences_add_clause(s, c), 0);
-        attach(s, c);
-        return c;
-    }
+    static uint32_t lit(int v) { return mirl_test::StateFixture::lit(v); }
+    Clause *add(const std::vector<int> &lits) { return state->add(lits); }
 
     std::string violation() {
         std::string text;

@@ -3,7 +3,6 @@
 // late level-0 facts and the queue after backtracking.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
 #include <vector>
 

@@ -3,7 +3,6 @@
 // level-0 contradiction the rewrite can uncover.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <initializer_list>
 #include <memory>
 #include <vector>
@@ -13,6 +12,7 @@
 #include "core/state.h"
 #include "core/subst.h"
 #include "core/variables.h"
+#include "state_fixture.h"
 
 namespace {
 
@@ -22,29 +22,16 @@ constexpr uint32_t pos(uint32_t v) { return 2 * v; }
 constexpr uint32_t neg(uint32_t v) { return 2 * v + 1; }
 
 struct SubstFixture : ::testing::Test {
-    std::unique_ptr<SolverState> owned{new SolverState};
-    SolverState *s = owned.get();
-
-    void SetUp() override {
-        std::memset(static_cast<void *>(s), 0, sizeof(SolverState));
+    static SolverOptions with_xref_and_hash() {
         SolverOptions options;
         options.xref = true;
         options.hash = true;
-        ASSERT_EQ(solver_state_init(s, options), 0);
-        uint32_t first;
-        ASSERT_EQ(variables_create(s, 6, false, true, &first), CreateResult::ok);
+        return options;
     }
-    void TearDown() override { solver_state_destroy(s); }
+    mirl_test::StateFixture state{6, with_xref_and_hash()};
+    SolverState *s = state.s;
 
-    Clause *add(std::initializer_list<uint32_t> codes) {
-        Clause *c = clause_alloc(static_cast<uint32_t>(codes.size()));
-        std::copy(codes.begin(), codes.end(), c->lits);
-        c->hash = clause_hash_codes(c->lits, c->length);
-        EXPECT_EQ(clause_register(s, c, 0), 0);
-        EXPECT_EQ(occurrences_add_clause(s, c), 0);
-        attach(s, c);
-        return c;
-    }
+    Clause *add(std::initializer_list<uint32_t> codes) { return state.add_codes(codes); }
 
     std::vector<uint32_t> literals(const Clause *c) { return std::vector<uint32_t>(c->lits, c->lits + c->length); }
 };

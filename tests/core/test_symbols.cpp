@@ -2,7 +2,6 @@
 // back-references from literals, and the recycling of deleted entries.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <set>
@@ -12,6 +11,7 @@
 #include "core/state.h"
 #include "core/symbols.h"
 #include "core/variables.h"
+#include "state_fixture.h"
 
 namespace {
 
@@ -20,14 +20,8 @@ using namespace mirl;
 class SymbolTable : public ::testing::Test {
   protected:
     void SetUp() override {
-        s = static_cast<SolverState *>(std::calloc(1, sizeof(SolverState)));
-        ASSERT_EQ(solver_state_init(s, SolverOptions{}), 0);
         uint32_t first;
         ASSERT_EQ(variables_create(s, 10, false, false, &first), CreateResult::ok);
-    }
-    void TearDown() override {
-        solver_state_destroy(s);
-        std::free(s);
     }
 
     SymbolKey raw(const std::string &text) {
@@ -55,7 +49,8 @@ class SymbolTable : public ::testing::Test {
         return out;
     }
 
-    SolverState *s = nullptr;
+    mirl_test::StateFixture state;
+    SolverState *s = state.s;
     std::deque<std::string> keep;  // key bytes stay put while the table is used
 };
 
