@@ -2,7 +2,8 @@
 // redundant when every other literal of the implication clause of its
 // variable is fixed at level 0 or carries lit_keep (is in the clause, or, in
 // the global mode, was itself found redundant by a forward pass over the
-// earlier levels). The first, asserting literal always stays and the kept
+// earlier levels, which is worked out on demand for just the literals the
+// test meets). The first, asserting literal always stays and the kept
 // literals keep their order.
 #include "core/minimize.h"
 
