@@ -5,12 +5,23 @@ against PySAT's Minisat22().nof_vars().
 Each figure is the median of 9 interleaved runs of a loop of N calls; the
 per-call time subtracts an empty loop of the same shape, so the ratios compare
 the calls alone.
+
+    python bench/overhead.py --instructions
+
+counts instructions instead (valgrind's callgrind, which the shared machine
+cannot disturb): each loop of N calls runs in its own process under callgrind
+beside the same process with an empty loop; the difference divided by N is
+the instructions a call costs, loop included, and the empty loop's own cost
+is subtracted once more to leave the call alone.
 """
 
 import os
+import re
+import shutil
 import subprocess
 import sys
 import sysconfig
+import tempfile
 
 import common
 
@@ -83,5 +94,51 @@ def main():
     return result
 
 
+COUNTED = r"""
+import sys
+sys.path[:0] = sys.argv[1].split(":")
+import mirl_nif, bare_ext
+s = mirl_nif.new({})
+mirl_nif.add_variables(s, 10)
+value, level, bare = mirl_nif.value, mirl_nif.level, bare_ext.bare
+def run(n):
+    for _ in range(n):
+        %s
+run(int(sys.argv[2]))
+"""
+
+
+def instructions(body, n):
+    """Instructions callgrind counts for a process running `body` n times."""
+    path = os.pathsep.join([os.path.join(common.RESULTS, "bare"), common.module_dir()])
+    with tempfile.TemporaryDirectory() as scratch:
+        out = os.path.join(scratch, "callgrind.out")
+        run = subprocess.run(["valgrind", "--tool=callgrind", "--callgrind-out-file=" + out, sys.executable, "-c",
+                              COUNTED % body, path, str(n)], capture_output=True, text=True, check=True)
+    return int(re.search(r"Collected : (\d+)", run.stderr).group(1))
+
+
+def count_instructions():
+    common.use_module()
+    build_bare()
+    if shutil.which("valgrind") is None:
+        raise SystemExit("valgrind is not installed")
+    n = 100_000
+    base = instructions("pass", 0)
+    per_call = {body: (instructions(body, n) - base) / n for body in
+                ("pass", "bare(s)", "bare(s, 1)", "level(s)", "value(s, 1)")}
+    loop = per_call.pop("pass")
+    net = {body: count - loop for body, count in per_call.items()}
+    rows = [["level(s)", net["level(s)"], net["bare(s)"], net["level(s)"] / net["bare(s)"]],
+            ["value(s, 1)", net["value(s, 1)"], net["bare(s, 1)"], net["value(s, 1)"] / net["bare(s, 1)"]]]
+    common.save("overhead_instructions", {"rows": rows, "calls": n})
+    for row in rows:
+        print("%-36s %8.0f instr %8.0f instr  ratio %.2f" % tuple(row))
+    return rows
+
+
 if __name__ == "__main__":
-    main()
+    if "--instructions" in sys.argv:
+        count_instructions()
+    else:
+        main()

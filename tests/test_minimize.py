@@ -219,3 +219,88 @@ def test_a_deleted_duplicate_leaves_the_occurrence_lists():
     # The id is handed out again; no list may still claim it.
     assert m.conflict(s, 2, "none", 0) == learnt
     assert learnt not in m.literal_info(s, -1, "xref")
+
+
+def forward_pass_model(s, clause):
+    """The global mode as a forward pass over levels 1 .. level-1 in trail
+    order, then the final test: the literals it keeps."""
+    top = m.level(s)
+    keep = set(clause)
+
+    def level_of(lit):
+        return m.implication_level(s, abs(lit))
+
+    def implied(reason, x):
+        if reason == -1:
+            return False
+        try:
+            lits = m.get_clause(s, reason, None, True)
+        except TypeError:
+            return False  # an empty position
+        return x in lits and all(y == x or y in keep or level_of(y) <= 0 for y in lits)
+
+    for level in range(1, top):
+        for lit in m.get_bindings(s, level):
+            if -lit not in keep and implied(m.implication_clause(s, abs(lit)), lit):
+                keep.add(-lit)
+    return [clause[0]] + [d for d in clause[1:] if not implied(m.implication_clause(s, abs(d)), -d)]
+
+
+def test_the_global_mode_keeps_what_the_forward_pass_keeps():
+    """Random searches whose learnt clauses are minimised in the global mode,
+    checked against the forward pass; every third conflict first deletes an
+    implication clause of the trail (and puts a new clause in its position
+    when it was the last), so that the trail's implication clauses cannot
+    all be trusted."""
+    runs = [minimise_along_a_search(seed) for seed in range(24)]
+    assert sum(checked for checked, _ in runs) >= 300
+    assert sum(replaced for _, replaced in runs) >= 50
+
+
+def minimise_along_a_search(seed):
+    import random
+
+    rng = random.Random(seed)
+    n = 50
+    s = m.new({"all_used": True, "seed": seed + 1, "init_phase": None})
+    m.config(s, "max_conflicting", 1)
+    m.add_variables(s, n)
+    for _ in range(215):
+        m.add_clause(s, [v if rng.random() < 0.5 else -v for v in rng.sample(range(1, n + 1), 3)])
+    checked = replaced = 0
+    for conflicts in range(100):
+        if m.nbcp(s) and m.bcp(s):
+            break
+        at = m.level(s)
+        if at == 0:
+            break
+        if conflicts % 3 == 2:
+            implied = [lit for level in range(1, at) for lit in m.get_bindings(s, level)
+                       if 0 <= m.implication_clause(s, abs(lit)) < (1 << 30)]
+            if implied:
+                reason = m.implication_clause(s, abs(rng.choice(implied)))
+                last = reason == m.clauseset_size(s, 0) - 1
+                try:
+                    m.del_clause(s, reason)
+                    replaced += 1
+                except TypeError:
+                    last = False  # deleted before
+                if last:
+                    m.add_clause(s, [v if rng.random() < 0.5 else -v for v in rng.sample(range(1, n + 1), 3)])
+        try:
+            cid = m.conflict(s, at, 1, 0)
+        except TypeError:
+            cid = None  # the analysis met the deleted clause
+        if cid.__class__ is not int:
+            m.pop(s, 0)
+            continue
+        clause = m.get_clause(s, cid, None, True)
+        expected = forward_pass_model(s, clause)
+        size = m.minimize(s, cid, "global")
+        if size is None:
+            break
+        assert m.get_clause(s, cid, None, True) == expected
+        checked += 1
+        m.pop(s, 0 if size == 1 else m.clause_info(s, cid, "jump")[3])
+        m.move_clause(s, cid, 1)
+    return checked, replaced

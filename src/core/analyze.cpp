@@ -40,7 +40,7 @@ Clause *find_in_learnt_set(SolverState *s, const uint32_t *codes, uint32_t n, ui
 int store_learnt_clause(SolverState *s, uint32_t asserting, uint32_t hash, uint32_t *id) {
     const uint32_t *codes = s->learnt_buffer.data;
     auto m = static_cast<uint32_t>(s->learnt_buffer.count);
-    Clause *c = clause_alloc(m);
+    Clause *c = clause_new(s, m);
     if (c == nullptr) return -1;
     c->lits[0] = asserting;
     uint32_t k = 1;
@@ -54,12 +54,12 @@ int store_learnt_clause(SolverState *s, uint32_t asserting, uint32_t hash, uint3
     // Normalisation keeps the asserting literal (its level is above 0), so
     // this never fails; checked all the same, never a clause short of one.
     if (!asserting_seen || k != m) {
-        clause_free(c);
+        clause_release(s, c);
         return -1;
     }
     c->hash = hash;
     if (clause_register(s, c, set_alpha) != 0) {
-        clause_free(c);
+        clause_release(s, c);
         return -1;
     }
     *id = c->id;

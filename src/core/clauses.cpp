@@ -9,13 +9,18 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#endif
+
 #include "core/propagate.h"
 #include "core/trail.h"
 
 namespace mirl {
 
-// A clause record starts a 64-byte line, so that the header and the first two
-// literals (all a binary clause needs) are read with one cache line.
+// An individually allocated record starts a 64-byte line, so that the header
+// and the first two literals (all a binary clause needs) are read with one
+// cache line; a pooled one of two literals is 64 bytes at a 32-byte boundary.
 constexpr size_t clause_alignment = 64;
 static_assert(sizeof(WatchSlot) == 16, "slot 1 must lie 16 bytes after slot 0");
 static_assert(offsetof(Clause, lits) == 56, "header and two literals share a line");
@@ -133,13 +138,29 @@ bool clause_ref_valid(const SolverState *s, uint32_t ref) {
     return clause_ref_position(ref) < s->clause_lists[clause_ref_set(ref)].count;
 }
 
-Clause *clause_alloc(uint32_t length) {
-    size_t bytes = sizeof(Clause) + sizeof(uint32_t) * static_cast<size_t>(length);
-    bytes = (bytes + clause_alignment - 1) & ~(clause_alignment - 1);
-    auto *c = static_cast<Clause *>(std::aligned_alloc(clause_alignment, bytes));
-    if (c == nullptr) return nullptr;
-    if (reinterpret_cast<uintptr_t>(c) & 31) std::printf("clause aligment error\n");
-    c->watch[0] = WatchSlot{nullptr, -1, 0};
+
+// ---- pooled records -------------------------------------------------------------
+//
+// A pooled record keeps its size in 32-byte units in slot 0's spare word
+// (0 marks an individual allocation), since its length may shrink later.
+
+namespace {
+
+constexpr size_t record_unit = 32;
+constexpr size_t page_bytes = size_t(1) << 18;
+constexpr size_t page_header = record_unit;  // the link to the older page
+
+#if defined(__SANITIZE_ADDRESS__)
+void poison(void *p, size_t n) { __asan_poison_memory_region(p, n); }
+void unpoison(void *p, size_t n) { __asan_unpoison_memory_region(p, n); }
+#else
+void poison(void *, size_t) {}
+void unpoison(void *, size_t) {}
+#endif
+
+Clause *fresh_record(void *memory, uint32_t length, int32_t units) {
+    auto *c = static_cast<Clause *>(memory);
+    c->watch[0] = WatchSlot{nullptr, -1, units};
     c->watch[1] = WatchSlot{nullptr, -1, 0};
     c->id = clause_no_ref;
     c->length = length;
@@ -149,7 +170,68 @@ Clause *clause_alloc(uint32_t length) {
     return c;
 }
 
+}  // namespace
+
+Clause *clause_alloc(uint32_t length) {
+    size_t bytes = sizeof(Clause) + sizeof(uint32_t) * static_cast<size_t>(length);
+    bytes = (bytes + clause_alignment - 1) & ~(clause_alignment - 1);
+    auto *c = static_cast<Clause *>(std::aligned_alloc(clause_alignment, bytes));
+    if (c == nullptr) return nullptr;
+    if (reinterpret_cast<uintptr_t>(c) & 31) std::printf("clause aligment error\n");
+    return fresh_record(c, length, 0);
+}
+
 void clause_free(Clause *c) { std::free(c); }
+
+Clause *clause_new(SolverState *s, uint32_t length) {
+    const size_t bytes = sizeof(Clause) + sizeof(uint32_t) * static_cast<size_t>(length);
+    const size_t units = (bytes + record_unit - 1) / record_unit;
+    if (units > clause_pool_classes) return clause_alloc(length);
+    ClausePool &pool = s->clause_pool;
+    void *memory = pool.free_lists[units];
+    if (memory != nullptr) {
+        unpoison(memory, units * record_unit);
+        pool.free_lists[units] = *static_cast<void **>(memory);
+    } else {
+        if (pool.position == nullptr || static_cast<size_t>(pool.end - pool.position) < units * record_unit) {
+            void *page = std::aligned_alloc(record_unit, page_bytes);
+            if (page == nullptr) return nullptr;
+            *static_cast<void **>(page) = pool.pages;
+            pool.pages = page;
+            pool.position = static_cast<char *>(page) + page_header;
+            pool.end = static_cast<char *>(page) + page_bytes;
+            poison(pool.position, page_bytes - page_header);
+        }
+        memory = pool.position;
+        pool.position += units * record_unit;
+        unpoison(memory, units * record_unit);
+    }
+    return fresh_record(memory, length, static_cast<int32_t>(units));
+}
+
+void clause_release(SolverState *s, Clause *c) {
+    const auto units = static_cast<size_t>(c->watch[0].reserved);
+    if (units == 0) {
+        clause_free(c);
+        return;
+    }
+    void **free_list = &s->clause_pool.free_lists[units];
+    *reinterpret_cast<void **>(c) = *free_list;
+    *free_list = c;
+    poison(reinterpret_cast<char *>(c) + sizeof(void *), units * record_unit - sizeof(void *));
+}
+
+void clause_pool_destroy(SolverState *s) {
+    ClausePool &pool = s->clause_pool;
+    void *page = pool.pages;
+    while (page != nullptr) {
+        unpoison(page, page_bytes);
+        void *older = *static_cast<void **>(page);
+        std::free(page);
+        page = older;
+    }
+    pool = ClausePool{};
+}
 
 uint32_t clause_hash_codes(const uint32_t *codes, uint32_t n) {
     uint32_t hash = 0;
@@ -239,6 +321,7 @@ int clause_register(SolverState *s, Clause *c, uint32_t set) {
 }
 
 void clause_delete(SolverState *s, Clause *c) {
+    note_clause_change(s, c, c->id);
     uint32_t set = clause_ref_set(c->id);
     if (indexed(s, set)) hash_index_remove(s, c);
     GrowArray<Clause *> &table = s->clause_lists[set];
@@ -247,7 +330,7 @@ void clause_delete(SolverState *s, Clause *c) {
         table.data[position] = nullptr;
         s->clause_count[set]--;
     }
-    clause_free(c);
+    clause_release(s, c);
 }
 
 void clause_remove(SolverState *s, Clause *c) {
@@ -262,6 +345,7 @@ void clause_set_trim(SolverState *s, uint32_t set) {
 }
 
 void clause_rewrite(SolverState *s, Clause *c, const uint32_t *codes, uint32_t n) {
+    note_clause_change(s, c, c->id);
     bool in_index = indexed(s, clause_ref_set(c->id)) && s->clause_hash.count > 0;
     uint32_t old_hash = c->hash;
     if (codes != c->lits) std::memmove(c->lits, codes, sizeof(uint32_t) * n);

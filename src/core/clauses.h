@@ -17,7 +17,7 @@ namespace mirl {
 struct WatchSlot {
     WatchSlot *link;   // next slot in the chain of the watched literal
     int32_t position;  // index of the watched literal, -1 when not watched
-    int32_t reserved;
+    int32_t reserved;  // slot 0: size of a pooled record in 32-byte units, else 0
 };
 
 // Clause flag bits.
@@ -63,9 +63,17 @@ Clause *clause_lookup(const SolverState *s, uint32_t ref);
 bool clause_ref_valid(const SolverState *s, uint32_t ref);
 
 // A fresh record: slot links null, positions -1, length and size class set,
-// bit 30 set. Null when memory runs out.
+// bit 30 set. Null when memory runs out. clause_new takes it from the
+// state's pages (an individual allocation when it is large) and
+// clause_release gives it back; clause_alloc and clause_free handle
+// individual allocations only. clause_release takes either kind.
+Clause *clause_new(SolverState *s, uint32_t length);
+void clause_release(SolverState *s, Clause *c);
 Clause *clause_alloc(uint32_t length);
 void clause_free(Clause *c);
+// Frees every page of clause records (state destruction, after the records
+// have been released or are no longer referenced).
+void clause_pool_destroy(SolverState *s);
 
 // Polarity- and order-blind hash over codes other than 1.
 uint32_t clause_hash_codes(const uint32_t *codes, uint32_t n);
@@ -87,6 +95,17 @@ void clause_delete(SolverState *s, Clause *c);
 // than clause_delete so that no list keeps an id that may be handed out again.
 // The table is not trimmed.
 void clause_remove(SolverState *s, Clause *c);
+// Called before a stored clause is deleted, rewritten or leaves its
+// position `id`: when it is the implication clause of one of its variables
+// above level 0, that assignment's clause is no longer what implied it, and
+// minimisation stops taking the trail's implication clauses on trust until
+// the search is back at level 0.
+inline void note_clause_change(SolverState *s, const Clause *c, uint32_t id) {
+    for (uint32_t k = 0; k < c->length; k++) {
+        const Variable *v = s->variables.data[c->lits[k] >> 1];
+        if (v->level > 0 && static_cast<uint32_t>(v->reason) == id) s->reasons_changed = true;
+    }
+}
 // Shortens a set's table past its trailing empty positions.
 void clause_set_trim(SolverState *s, uint32_t set);
 

@@ -131,12 +131,12 @@ bool copy_clause_set(const SolverState *src, SolverState *dst, uint32_t k) {
     for (uint64_t slot = 0; slot < list.count; slot++) {
         const Clause *from = list.data[slot];
         if (from == nullptr) continue;
-        Clause *c = clause_alloc(from->length);
+        Clause *c = clause_new(dst, from->length);
         if (c == nullptr) continue;
         std::memcpy(c->lits, from->lits, sizeof(uint32_t) * from->length);
         c->hash = from->hash;
         if (clause_register(dst, c, k) != 0) {
-            clause_free(c);
+            clause_release(dst, c);
             return false;
         }
         if (k == set_alpha) continue;  // passive: no watches, no occurrences

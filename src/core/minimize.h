@@ -25,8 +25,10 @@ constexpr int64_t minimize_no_memory = -1;
 //          still in place (otherwise literals are just kept).
 // ensure:  no lit_keep bit is left set; learnt_buffer holds the kept
 //          literals. Returns the clause's literal count afterwards,
-//          minimize_deleted or minimize_no_memory. `global` adds the pass
-//          over levels 1 .. level-1 that finds transitively implied literals.
+//          minimize_deleted or minimize_no_memory. `global` also drops the
+//          literals implied through levels 1 .. level-1 (what a forward
+//          pass over those levels would mark, asked only where needed), and
+//          leaves no other mark bit set either.
 int64_t minimize_clause(SolverState *s, Clause *c, bool global);
 
 }  // namespace mirl

@@ -171,14 +171,17 @@ void solver_state_destroy(SolverState *s) {
             Clause *c = list.data[k];
             list.data[k] = nullptr;
             s->clause_count[set]--;
-            clause_free(c);
+            clause_release(s, c);
         }
         array_free(list);
     }
+    clause_pool_destroy(s);
 
     array_free(s->levels);
     array_free(s->learnt_buffer);
     array_free(s->scratch_codes);
+    array_free(s->minimize_settled);
+    array_free(s->minimize_frames);
     array_free(s->touched_clauses);
     // message_env belongs to the library surface, which frees it before
     // destroying the state (its layout is the host's).

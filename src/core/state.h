@@ -206,6 +206,27 @@ constexpr uint32_t figure_occurrence_size = 4;     // one entry of a literal's o
 // Kinds of root-level event handed to `SolverState::event_hook`.
 enum class EventKind { fixed, substituted };
 
+// One open question of the global minimisation's depth-first search: is the
+// false literal `literal` implied by kept literals through `reason`, whose
+// literals from `next` on are still to be looked at.
+struct MinimizeFrame {
+    const Clause *reason;
+    uint32_t literal;
+    uint32_t next;
+};
+
+// Clause records of up to clause_pool_classes x 32 bytes are carved from
+// pages of their own, 32-byte aligned, and recycled through one free list
+// per size in 32-byte units (clauses.cpp); larger records are individual
+// allocations.
+constexpr uint32_t clause_pool_classes = 16;
+struct ClausePool {
+    void *pages;     // newest page; the first word of a page links the older one
+    char *position;  // next free byte of the newest page
+    char *end;
+    void *free_lists[clause_pool_classes + 1];  // by size in 32-byte units
+};
+
 struct SolverState;
 // Called by the core when a subscriber may want to hear of a level-0 fact:
 // `subject` is the literal fixed (kind fixed), or the replacement with
@@ -307,8 +328,18 @@ struct SolverState {
     // ---- scratch, cleared by each use and kept ----
     GrowArray<uint32_t> learnt_buffer;  // literal codes of the clause being learnt or minimised
     GrowArray<uint32_t> scratch_codes;  // decoded literal lists
+    // Global minimisation: the literals whose redundancy was settled (their
+    // marks are cleared from this list) and the depth-first search's frames.
+    GrowArray<uint32_t> minimize_settled;
+    GrowArray<MinimizeFrame> minimize_frames;
+    // Set when the implication clause of an assignment above level 0 was
+    // deleted, rewritten or moved, so that a reason of the trail may no
+    // longer be the clause that implied its variable; cleared when the
+    // search is back at level 0.
+    bool reasons_changed;
 
-    // ---- record pools (memory.h) ----
+    // ---- record pools (memory.h; clause records: clauses.h) ----
+    ClausePool clause_pool;      // clause records
     ItemPool list_pool;          // OccurrenceList / SymbolList descriptors
     ItemPool variable_pool;      // Variable records
     ItemPool symbol_pool;        // Symbol records

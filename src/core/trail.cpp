@@ -71,6 +71,8 @@ void trail_pop_one(SolverState *s) {
     s->trail_base -= static_cast<uint64_t>(s->levels.data[s->level - 1].count);
     s->level--;
     if (s->level < s->min_level) s->min_level = s->level;
+    // Every implication clause above level 0 is about to be undone.
+    if (s->level == 0) s->reasons_changed = false;
 }
 
 void trail_undo_level(SolverState *s, int32_t level) {

@@ -96,7 +96,12 @@ PyObject *dispatch(PyObject *args, unsigned slot) {
         {
             CollectorPause pause;
             result = func.fptr(env, static_cast<int>(n), &PyTuple_GET_ITEM(args, 0));
-            Py_XINCREF(result);
+            // A result the call made last is handed over with the reference
+            // the environment held, instead of one added and one dropped.
+            if (result != nullptr && env->scratch_count > mark && env->scratch[env->scratch_count - 1] == result)
+                env->scratch_count--;
+            else
+                Py_XINCREF(result);
             env_release(env, mark);
         }
         if (result == nullptr) {

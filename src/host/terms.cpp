@@ -45,7 +45,25 @@ namespace {
 // Reads an int (bool included) within the range of long long; a value of
 // another kind or out of range is refused without an exception.
 bool read_integer(PyObject *term, long long *value) {
-    if (term == nullptr || !PyLong_Check(term)) return false;
+    if (term == nullptr) return false;
+    // Nearly every integer argument is a plain int of one digit: read it
+    // straight from the object.
+#if PY_VERSION_HEX >= 0x030C0000
+    if (PyLong_CheckExact(term) && PyUnstable_Long_IsCompact(reinterpret_cast<PyLongObject *>(term))) {
+        *value = PyUnstable_Long_CompactValue(reinterpret_cast<PyLongObject *>(term));
+        return true;
+    }
+#else
+    if (PyLong_CheckExact(term)) {
+        const Py_ssize_t size = Py_SIZE(term);
+        if (size >= -1 && size <= 1) {
+            const auto digit = static_cast<long long>(reinterpret_cast<PyLongObject *>(term)->ob_digit[0]);
+            *value = size * digit;
+            return true;
+        }
+    }
+#endif
+    if (!PyLong_Check(term)) return false;
     int overflow = 0;
     const long long v = PyLong_AsLongLongAndOverflow(term, &overflow);
     if (v == -1 && PyErr_Occurred()) {

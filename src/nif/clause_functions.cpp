@@ -98,12 +98,12 @@ MIRL_NIF(add_clause) {
         if (codes[0] == lit_false) return enif_make_false(env);
         if (clause_assert_unit(s, codes[0]) == UnitResult::fixed) return enif_make_true(env);
     }
-    Clause *c = clause_alloc(m);
+    Clause *c = clause_new(s, m);
     if (c == nullptr) return raise(env, atoms.memory_limit);
     std::memcpy(c->lits, codes, sizeof(uint32_t) * m);
     c->hash = clause_hash_codes(c->lits, m);
     if (clause_register(s, c, set) != 0) {
-        clause_free(c);
+        clause_release(s, c);
         return raise(env, atoms.memory_limit);
     }
     bool attached;
@@ -325,6 +325,7 @@ MIRL_NIF(move_clause) {
     // 3 leaves its chains and lists first, so no slot is linked twice.
     s->clause_lists[set_alpha].data[clause_ref_position(ref)] = nullptr;
     s->clause_count[set_alpha]--;
+    note_clause_change(s, c, ref);
     clause_set_trim(s, set_alpha);
     detach(s, c);
     if (s->options.xref) occurrences_remove_id(s, c, ref);
