@@ -58,7 +58,8 @@ class _Run:
         "cid",  # the clause just learnt,
         "size",  # its length,
         "glue",  # its number of decision levels,
-        "target",  # and its assertion level
+        "target",  # its assertion level
+        "level",  # and the level of the conflict
         "glue_of",  # learnt clause (its literals as a tuple) -> its glue
     )
 
@@ -558,6 +559,7 @@ class Solver:
             self._core = []
             self._refute()
             return False
+        run.level = at
         cid = _nif.conflict(handle, at, run.bump, 0)
         if cid.__class__ is not int:
             raise SolverError("conflict analysis answered %r" % (cid,))
