@@ -180,7 +180,7 @@ class SearchPolicy:
         self.reduce_step = reduce_step
         self.reduce_at = reduce_first if reduce_first else float("inf")
         self.reductions = 0
-        self.glue_of = {}  # learnt clause (its literals as a tuple) -> its glue
+        self.glue_of = {}  # learnt clause (its literal codes, compressed) -> its glue
         self.reduced_at = 0  # conflicts at the last reduction
 
     # -- once per solve, restart and reduction -----------------------------

@@ -60,7 +60,7 @@ class _Run:
         "glue",  # its number of decision levels,
         "target",  # its assertion level
         "level",  # and the level of the conflict
-        "glue_of",  # learnt clause (its literals as a tuple) -> its glue
+        "glue_of",  # learnt clause (its literal codes, compressed) -> its glue
     )
 
 
@@ -581,7 +581,7 @@ class Solver:
         # the highest level among the others is where it becomes unit.
         levels = set(map(run.level_of, map(abs, literals)))
         run.glue = len(levels)
-        run.glue_of[tuple(literals)] = run.glue
+        run.glue_of[bytes(_nif.compress_clause(handle, cid))] = run.glue
         levels.discard(at)
         run.target = max(levels)
         return True
@@ -722,16 +722,17 @@ class Solver:
         _nif.clauseset_sort(handle, _GAMMA)
         size = _nif.clauseset_size(handle, _GAMMA)
         ids = range(_GAMMA_BASE, _GAMMA_BASE + size)
-        get_clause = _nif.get_clause
-        keys = [tuple(get_clause(handle, cid, None, True)) for cid in ids]
-        glue = list(map(glue_of.get, keys, itertools.repeat(_GLUE_UNKNOWN, size)))
+        repeat = itertools.repeat
+        keys = list(map(bytes, map(_nif.compress_clause, repeat(handle, size), ids)))
+        glue = list(map(glue_of.get, keys, repeat(_GLUE_UNKNOWN, size)))
         recent = self._conflicts - self._policy.reduced_at
+        # Positions by glue, and by last use at equal glue (a stable sort).
+        ranked = sorted(range(size), key=glue.__getitem__)
         candidates = [
-            (g, position) for position, g in enumerate(glue)
-            if g > _GLUE_CORE and (g > _GLUE_TIER2 or position >= recent)
+            position for position in ranked
+            if glue[position] > _GLUE_TIER2 or (glue[position] > _GLUE_CORE and position >= recent)
         ]
-        candidates.sort()
-        doomed = {position for _, position in candidates[len(candidates) // 2:]}
+        doomed = set(candidates[len(candidates) // 2:])
         if fixed > self._root_fixed:
             # New level-0 facts: the clauses they satisfy are dead (detached).
             self._root_fixed = fixed
@@ -745,7 +746,7 @@ class Solver:
             if glue[position] <= _GLUE_CORE and clause_info(handle, cid, _STATUS) != _DEAD:
                 continue  # binary
             if proof is not None:
-                proof.delete(list(keys[position]))
+                proof.delete(_nif.get_clause(handle, cid, None, True))
             del_clause(handle, cid)
             glue_of.pop(keys[position], None)
             deleted += 1
