@@ -13,7 +13,6 @@ to restart, how far analysis moves variables and when to reduce is the
 conventions PySAT users know.
 """
 
-import functools
 import itertools
 import time
 
@@ -53,7 +52,6 @@ class _Run:
         "place",  # the assumptions must be placed again
         "calls",  # nbcp/bcp calls made
         "learnt_literals",  # literals of the clauses learnt
-        "level_of",  # variable -> its decision level
         "bump",  # how far analysis moves the variables it meets
         "cid",  # the clause just learnt,
         "size",  # its length,
@@ -516,7 +514,6 @@ class Solver:
         run.place = bool(self._assumptions)
         run.calls = 0
         run.learnt_literals = 0
-        run.level_of = functools.partial(_nif.implication_level, handle)
         run.glue_of = self._policy.glue_of
         self._policy.start(run, run.conflicts)
         return run
@@ -579,7 +576,7 @@ class Solver:
             return True
         # The asserting literal comes first and alone at the conflict level;
         # the highest level among the others is where it becomes unit.
-        levels = set(map(run.level_of, map(abs, literals)))
+        levels = set(map(_nif.implication_level, itertools.repeat(handle, size), map(abs, literals)))
         run.glue = len(levels)
         run.glue_of[bytes(_nif.compress_clause(handle, cid))] = run.glue
         levels.discard(at)
