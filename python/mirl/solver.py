@@ -66,7 +66,6 @@ class SolverError(RuntimeError):
     """The kernel answered something the search loop never expects."""
 
 
-_JUMP = atom("jump")
 _LENGTH = atom("length")
 _STATUS = atom("status")
 _DEAD = atom("dead")
@@ -741,7 +740,7 @@ class Solver:
         for position in sorted(doomed, reverse=True):
             cid = _GAMMA_BASE | position
             if glue[position] <= _GLUE_CORE and clause_info(handle, cid, _STATUS) != _DEAD:
-                continue  # binary
+                continue  # glue 2 or less (binary clauses too) and not satisfied at level 0
             if proof is not None:
                 proof.delete(_nif.get_clause(handle, cid, None, True))
             del_clause(handle, cid)
