@@ -125,11 +125,16 @@ class SearchPolicy:
     every unassigned variable (``bump="next"``, which suits structured
     instances); in the stable mode they move one place (``bump=1``, which
     suits random ones).  The search starts focused for 1000 conflicts, then
-    runs stable for as many clause visits; from then on the mode whose last
-    phase learnt clauses of the lower average glue (focused when it is below
-    85% of stable's) gets phases sixteen times as long as the other's, and
-    the phase lengths double after each stable phase.  A bump distance given
-    by the user serves both modes.
+    runs stable for as many clause visits.  From then on, at the end of each
+    phase, the mode whose last phase learnt clauses of the lower average
+    glue (focused when it is below 85% of stable's) is preferred and gets
+    phases sixteen times as long as the other's; when the stable mode's
+    clauses span more than 60% of the decision levels of their conflicts
+    (random-like instances, pigeon holes: no locality for the focused mode
+    to exploit) the stable mode is preferred and keeps the search for a
+    thousand phase lengths.  A mode found preferred at the end of its own
+    phase goes on at once.  Phase lengths double after each stable phase.
+    A bump distance given by the user serves both modes.
 
     Reductions: after ``reduce_first`` conflicts, then ``reduce_step``
     conflicts further apart each time (they need a restart).
@@ -143,6 +148,8 @@ class SearchPolicy:
     MIN_RUN = 20
     FIRST_PHASE = 1000
     PREFER_FOCUSED = 0.85
+    LOCALITY = 0.6
+    NONLOCAL_SHARE = 1000
     PREFERRED_SHARE = 16
 
     def __init__(self, schedule=None, adaptive=True, bumps=("next", 1), reduce_first=300, reduce_step=45,
@@ -162,14 +169,18 @@ class SearchPolicy:
         self.phase_visits = None  # length of a phase in visits, once measured
         self.phase_start_visits = 0
         self.share = {FOCUSED: 1, STABLE: 1}  # phase lengths in phase_visits
+        self.phase_share = 1  # that of the current phase
         self.phase_glue = {FOCUSED: 0.0, STABLE: 0.0}  # average glue of each mode's last phase
         self.phase_glue_sum = 0
         self.phase_glue_count = 0
+        self.level_sum = 0  # decision levels of the conflicts
+        self.phase_level = {FOCUSED: 0.0, STABLE: 0.0}  # average conflict level of each mode's last phase
+        self.phase_level_sum = 0
         self.reduce_first = reduce_first
         self.reduce_step = reduce_step
         self.reduce_at = reduce_first if reduce_first else float("inf")
         self.reductions = 0
-        self.glue_of = {}  # learnt clause (its literals as a tuple) -> its glue
+        self.glue_of = {}  # learnt clause (its literal codes, compressed) -> its glue
         self.reduced_at = 0  # conflicts at the last reduction
 
     # -- once per solve, restart and reduction -----------------------------
@@ -203,6 +214,7 @@ class SearchPolicy:
         self.fast += (glue - self.fast) * self.FAST
         self.glue_sum += glue
         self.glue_count += 1
+        self.level_sum += run.level
         self.since += 1
         if not conflicts & 127:
             self._switch_mode(run, conflicts)
@@ -229,7 +241,7 @@ class SearchPolicy:
             if conflicts < self.FIRST_PHASE:
                 return
             self.phase_visits = visits
-        elif visits - self.phase_start_visits < self.phase_visits * self.share[self.mode]:
+        elif visits - self.phase_start_visits < self.phase_visits * self.phase_share:
             return
         elif self.mode == STABLE:
             self.phase_visits *= 2
@@ -237,12 +249,22 @@ class SearchPolicy:
         # the other mode, says which mode learns the better clauses here.
         count = self.glue_count - self.phase_glue_count
         self.phase_glue[self.mode] = (self.glue_sum - self.phase_glue_sum) / count if count else 0.0
+        self.phase_level[self.mode] = (self.level_sum - self.phase_level_sum) / count if count else 0.0
         self.phase_glue_sum = self.glue_sum
+        self.phase_level_sum = self.level_sum
         self.phase_glue_count = self.glue_count
         focused, stable = self.phase_glue[FOCUSED], self.phase_glue[STABLE]
+        prefer = None
         if focused and stable:
-            prefer = FOCUSED if focused < self.PREFER_FOCUSED * stable else STABLE
-            self.share = {prefer: self.PREFERRED_SHARE, (STABLE if prefer == FOCUSED else FOCUSED): 1}
+            # Clauses that span most decision levels (random-like instances,
+            # pigeon holes) leave the focused mode no locality to exploit.
+            local = stable < self.LOCALITY * self.phase_level[STABLE]
+            prefer = FOCUSED if local and focused < self.PREFER_FOCUSED * stable else STABLE
+            share = self.PREFERRED_SHARE if local else self.NONLOCAL_SHARE
+            self.share = {prefer: share, (STABLE if prefer == FOCUSED else FOCUSED): 1}
         self.phase_start_visits = visits
-        self.mode = STABLE if self.mode == FOCUSED else FOCUSED
-        self.bump = run.bump = self.bumps[0] if self.mode == FOCUSED else self.bumps[1]
+        if self.mode != prefer or self.phase_share >= self.share[prefer]:
+            # Otherwise the mode just found better goes on, in a long phase.
+            self.mode = STABLE if self.mode == FOCUSED else FOCUSED
+            self.bump = run.bump = self.bumps[0] if self.mode == FOCUSED else self.bumps[1]
+        self.phase_share = self.share[self.mode]

@@ -13,7 +13,6 @@ to restart, how far analysis moves variables and when to reduce is the
 conventions PySAT users know.
 """
 
-import functools
 import itertools
 import time
 
@@ -54,13 +53,13 @@ class _Run:
         "place",  # the assumptions must be placed again
         "calls",  # nbcp/bcp calls made
         "learnt_literals",  # literals of the clauses learnt
-        "level_of",  # variable -> its decision level
         "bump",  # how far analysis moves the variables it meets
         "cid",  # the clause just learnt,
         "size",  # its length,
         "glue",  # its number of decision levels,
-        "target",  # and its assertion level
-        "glue_of",  # learnt clause (its literals as a tuple) -> its glue
+        "target",  # its assertion level
+        "level",  # and the level of the conflict
+        "glue_of",  # learnt clause (its literal codes, compressed) -> its glue
     )
 
 
@@ -68,7 +67,6 @@ class SolverError(RuntimeError):
     """The kernel answered something the search loop never expects."""
 
 
-_JUMP = atom("jump")
 _LENGTH = atom("length")
 _STATUS = atom("status")
 _DEAD = atom("dead")
@@ -503,7 +501,6 @@ class Solver(PySATInterface):
         run.place = bool(self._assumptions)
         run.calls = 0
         run.learnt_literals = 0
-        run.level_of = functools.partial(_nif.implication_level, handle)
         run.glue_of = self._policy.glue_of
         self._policy.start(run, run.conflicts)
         return run
@@ -546,6 +543,7 @@ class Solver(PySATInterface):
             self._core = []
             self._refute()
             return False
+        run.level = at
         cid = _nif.conflict(handle, at, run.bump, 0)
         if cid.__class__ is not int:
             raise SolverError("conflict analysis answered %r" % (cid,))
@@ -565,9 +563,9 @@ class Solver(PySATInterface):
             return True
         # The asserting literal comes first and alone at the conflict level;
         # the highest level among the others is where it becomes unit.
-        levels = set(map(run.level_of, map(abs, literals)))
+        levels = set(map(_nif.implication_level, itertools.repeat(handle, size), map(abs, literals)))
         run.glue = len(levels)
-        run.glue_of[tuple(literals)] = run.glue
+        run.glue_of[bytes(_nif.compress_clause(handle, cid))] = run.glue
         levels.discard(at)
         run.target = max(levels)
         return True
@@ -708,16 +706,17 @@ class Solver(PySATInterface):
         _nif.clauseset_sort(handle, _GAMMA)
         size = _nif.clauseset_size(handle, _GAMMA)
         ids = range(_GAMMA_BASE, _GAMMA_BASE + size)
-        get_clause = _nif.get_clause
-        keys = [tuple(get_clause(handle, cid, None, True)) for cid in ids]
-        glue = list(map(glue_of.get, keys, itertools.repeat(_GLUE_UNKNOWN, size)))
+        repeat = itertools.repeat
+        keys = list(map(bytes, map(_nif.compress_clause, repeat(handle, size), ids)))
+        glue = list(map(glue_of.get, keys, repeat(_GLUE_UNKNOWN, size)))
         recent = self._conflicts - self._policy.reduced_at
+        # Positions by glue, and by last use at equal glue (a stable sort).
+        ranked = sorted(range(size), key=glue.__getitem__)
         candidates = [
-            (g, position) for position, g in enumerate(glue)
-            if g > _GLUE_CORE and (g > _GLUE_TIER2 or position >= recent)
+            position for position in ranked
+            if glue[position] > _GLUE_TIER2 or (glue[position] > _GLUE_CORE and position >= recent)
         ]
-        candidates.sort()
-        doomed = {position for _, position in candidates[len(candidates) // 2:]}
+        doomed = set(candidates[len(candidates) // 2:])
         if fixed > self._root_fixed:
             # New level-0 facts: the clauses they satisfy are dead (detached).
             self._root_fixed = fixed
@@ -729,9 +728,9 @@ class Solver(PySATInterface):
         for position in sorted(doomed, reverse=True):
             cid = _GAMMA_BASE | position
             if glue[position] <= _GLUE_CORE and clause_info(handle, cid, _STATUS) != _DEAD:
-                continue  # binary
+                continue  # glue 2 or less (binary clauses too) and not satisfied at level 0
             if proof is not None:
-                proof.delete(list(keys[position]))
+                proof.delete(_nif.get_clause(handle, cid, None, True))
             del_clause(handle, cid)
             glue_of.pop(keys[position], None)
             deleted += 1
