@@ -65,7 +65,7 @@ class Counted(mirl.Solver):
         self._bound = mirl_nif.info(handle, "number_of_bound_variables")
         stats = self.stats
         held = sum(self.held) / len(self.held) if self.held else stats["learnt_clauses"]
-        return {"conflicts": stats["conflicts"], "visits": stats["propagations"], "assignments": self.assignments,
+        return {"conflicts": stats["conflicts"], "visits": stats["clause_visits"], "assignments": self.assignments,
                 "held": held}
 
 

@@ -522,7 +522,7 @@ def run_command(options, root, formula, out, comment, start):
     stats = result.stats
     comment("cubes %d: %d answered by workers, %d refuted, %d worker threads" % (
         result.cubes, result.done, result.refuted, result.workers))
-    comment("conflicts %d, decisions %d, clause visits %d, restarts %d (summed over the workers)" % (
+    comment("conflicts %d, decisions %d, propagations %d, restarts %d (summed over the workers)" % (
         stats["conflicts"], stats["decisions"], stats["propagations"], stats["restarts"]))
     comment("total time %.3f s" % (time.perf_counter() - start))
     return cli._answer(out, comment, result.status, result.model, formula, options)
