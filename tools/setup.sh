@@ -82,11 +82,11 @@ installed package || need=1
 for extra in "${extras[@]}"; do installed "$extra" || need=1; done
 
 if [ "$need" = 1 ]; then
-    spec="."
+    target="."
     if [ ${#extras[@]} -gt 0 ]; then
-        spec=".[$(IFS=,; echo "${extras[*]}")]"
+        target=".[$(IFS=,; echo "${extras[*]}")]"
     fi
-    "$py" -m pip install -q --disable-pip-version-check "$spec"
+    "$py" -m pip install -q --disable-pip-version-check "$target"
     echo "$stamp" > "$venv/.mirl-package"
     for extra in "${extras[@]}"; do echo "$stamp" > "$venv/.mirl-$extra"; done
 fi
