@@ -41,6 +41,10 @@ _GLUE_TIER2 = 6
 _GLUE_UNKNOWN = 1 << 20
 _REDUCE_FIRST = 300
 _REDUCE_STEP = 45
+# Backjumps over at most this many levels count the assignments they undo
+# level by level (get_number_of_bindings); longer ones read the trail length
+# before and after.
+_COUNTED_JUMP = 8
 
 class _Run:
     """The state of one ``solve`` call's search loop, shared by its steps."""
@@ -563,7 +567,8 @@ class Solver(PySATInterface):
             return True
         # The asserting literal comes first and alone at the conflict level;
         # the highest level among the others is where it becomes unit.
-        levels = set(map(_nif.implication_level, itertools.repeat(handle, size), map(abs, literals)))
+        # implication_level takes a literal for its variable.
+        levels = set(map(_nif.implication_level, itertools.repeat(handle, size), literals))
         run.glue = len(levels)
         run.glue_of[bytes(_nif.compress_clause(handle, cid))] = run.glue
         levels.discard(at)
@@ -575,7 +580,19 @@ class Solver(PySATInterface):
         first literal there."""
         handle = self._handle
         target = run.target
-        self._pop(target)
+        at = run.level
+        if at - target <= _COUNTED_JUMP:
+            # The assignments undone are the trail entries of the levels
+            # left: a jump rarely leaves more than one or two, whose counts
+            # are cheaper to read than the trail length before and after.
+            count = _nif.get_number_of_bindings
+            undone = 0
+            for level in range(target + 1, at + 1):
+                undone += count(handle, level)
+            self._undone += undone
+            _nif.pop(handle, target)
+        else:
+            self._pop(target)
         _nif.move_clause(handle, run.cid, _GAMMA)
         if run.size == 1:
             self._learnt_units += 1
