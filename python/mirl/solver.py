@@ -726,31 +726,37 @@ class Solver(PySATInterface):
         repeat = itertools.repeat
         keys = list(map(bytes, map(_nif.compress_clause, repeat(handle, size), ids)))
         glue = list(map(glue_of.get, keys, repeat(_GLUE_UNKNOWN, size)))
-        recent = self._conflicts - self._policy.reduced_at
-        # Positions by glue, and by last use at equal glue (a stable sort).
-        ranked = sorted(range(size), key=glue.__getitem__)
-        candidates = [
-            position for position in ranked
-            if glue[position] > _GLUE_TIER2 or (glue[position] > _GLUE_CORE and position >= recent)
-        ]
-        doomed = set(candidates[len(candidates) // 2:])
+        # The candidates: glue above 6, or above 2 among the less recently
+        # used, ranked by glue and, at equal glue, by last use (a stable
+        # sort of positions in ascending order).
+        recent = min(self._conflicts - self._policy.reduced_at, size)
+        candidates = [position for position, g in zip(range(recent), glue) if g > _GLUE_TIER2]
+        candidates += [position for position, g in zip(range(recent, size), glue[recent:]) if g > _GLUE_CORE]
+        candidates.sort(key=glue.__getitem__)
+        doomed = candidates[len(candidates) // 2:]
         if fixed > self._root_fixed:
-            # New level-0 facts: the clauses they satisfy are dead (detached).
+            # New level-0 facts: the clauses they satisfy are dead (detached)
+            # and go whatever their glue.
             self._root_fixed = fixed
-            clause_info = _nif.clause_info
-            doomed.update(position for position, cid in enumerate(ids) if clause_info(handle, cid, _STATUS) == _DEAD)
-        clause_info = _nif.clause_info
-        del_clause = _nif.del_clause
-        deleted = 0
-        for position in sorted(doomed, reverse=True):
-            cid = _GAMMA_BASE | position
-            if glue[position] <= _GLUE_CORE and clause_info(handle, cid, _STATUS) != _DEAD:
-                continue  # glue 2 or less (binary clauses too) and not satisfied at level 0
-            if proof is not None:
-                proof.delete(_nif.get_clause(handle, cid, None, True))
-            del_clause(handle, cid)
-            glue_of.pop(keys[position], None)
-            deleted += 1
+            status = list(map(_nif.clause_info, repeat(handle, size), ids, repeat(_STATUS, size)))
+            doomed = set(doomed)
+            doomed.update(position for position, state in enumerate(status) if state == _DEAD)
+        doomed = sorted(doomed, reverse=True)
+        doomed_ids = [_GAMMA_BASE | position for position in doomed]
+        if proof is not None:
+            get_clause = _nif.get_clause
+            delete = proof.delete
+            del_clause = _nif.del_clause
+            for cid in doomed_ids:
+                delete(get_clause(handle, cid, None, True))
+                del_clause(handle, cid)
+        else:
+            for _ in map(_nif.del_clause, repeat(handle, len(doomed_ids)), doomed_ids):
+                pass
+        pop = glue_of.pop
+        for key in map(keys.__getitem__, doomed):
+            pop(key, None)
+        deleted = len(doomed)
         self._policy.reduced_at = self._conflicts
         self._deleted += deleted
         self._reductions += 1
