@@ -29,6 +29,19 @@ _GAMMA_BASE = 1 << 30  # clause reference of position 0 of that set
 _UNLIMITED = float("inf")
 _CONFLICT = object()  # what a propagation step answers on a conflict
 
+# The kernel functions of every conflict, looked up once.
+_nbcp = _nif.nbcp
+_level = _nif.level
+_conflict = _nif.conflict
+_minimize_clause = _nif.minimize
+_get_clause = _nif.get_clause
+_implication_level = _nif.implication_level
+_compress_clause = _nif.compress_clause
+_bindings_of_level = _nif.get_number_of_bindings
+_pop_to = _nif.pop
+_move_clause = _nif.move_clause
+_repeat = itertools.repeat
+
 # Learnt clause database.  A clause's glue is the number of decision levels
 # among its literals when it is learnt.  Clauses of glue 2 or less (and
 # binary ones) stay for good; those up to glue 6 stay while analysis keeps
@@ -526,7 +539,7 @@ class Solver(PySATInterface):
         if self.decision_policy is None:
             handle = self._handle
             run.calls += 1
-            if _nif.nbcp(handle):
+            if _nbcp(handle):
                 # nbcp answers True without propagating when no variable is
                 # left to decide: drain the queue.
                 run.calls += 1
@@ -542,23 +555,23 @@ class Solver(PySATInterface):
         level.  False when the conflict is at level 0 (unsatisfiable)."""
         handle = self._handle
         run.conflicts += 1
-        at = _nif.level(handle)
+        at = _level(handle)
         if at == 0:
             self._core = []
             self._refute()
             return False
         run.level = at
-        cid = _nif.conflict(handle, at, run.bump, 0)
+        cid = _conflict(handle, at, run.bump, 0)
         if cid.__class__ is not int:
             raise SolverError("conflict analysis answered %r" % (cid,))
         mode = self._minimize
-        size = _nif.minimize(handle, cid, mode) if mode is not None else _nif.clause_info(handle, cid, _LENGTH)
+        size = _minimize_clause(handle, cid, mode) if mode is not None else _nif.clause_info(handle, cid, _LENGTH)
         if size is None:
             raise SolverError("minimisation found a duplicate learnt clause")
         run.learnt_literals += size
         run.cid = cid
         run.size = size
-        literals = _nif.get_clause(handle, cid, None, True)
+        literals = _get_clause(handle, cid, None, True)
         if self._proof is not None:
             self._proof.add(literals)
         if size == 1:
@@ -568,9 +581,9 @@ class Solver(PySATInterface):
         # The asserting literal comes first and alone at the conflict level;
         # the highest level among the others is where it becomes unit.
         # implication_level takes a literal for its variable.
-        levels = set(map(_nif.implication_level, itertools.repeat(handle, size), literals))
-        run.glue = len(levels)
-        run.glue_of[bytes(_nif.compress_clause(handle, cid))] = run.glue
+        levels = set(map(_implication_level, _repeat(handle, size), literals))
+        run.glue = glue = len(levels)
+        run.glue_of[bytes(_compress_clause(handle, cid))] = glue
         levels.discard(at)
         run.target = max(levels)
         return True
@@ -585,15 +598,14 @@ class Solver(PySATInterface):
             # The assignments undone are the trail entries of the levels
             # left: a jump rarely leaves more than one or two, whose counts
             # are cheaper to read than the trail length before and after.
-            count = _nif.get_number_of_bindings
             undone = 0
             for level in range(target + 1, at + 1):
-                undone += count(handle, level)
+                undone += _bindings_of_level(handle, level)
             self._undone += undone
-            _nif.pop(handle, target)
+            _pop_to(handle, target)
         else:
             self._pop(target)
-        _nif.move_clause(handle, run.cid, _GAMMA)
+        _move_clause(handle, run.cid, _GAMMA)
         if run.size == 1:
             self._learnt_units += 1
         if run.place or target < run.placed:
