@@ -305,6 +305,23 @@ def test_budgets_bind_solve_limited_only():
         assert solver.solve() is False
 
 
+def test_backjumps_count_the_same_assignments_level_by_level_and_by_trail_length(monkeypatch):
+    """Short backjumps add up the entries of the levels they leave, long ones
+    read the trail length before and after: both give the same count."""
+    clauses = random_ksat(90, 383, 3, 5)
+
+    def counts():
+        with Solver(clauses) as solver:
+            solver.solve([1, -2])
+            solver.solve()
+            return solver.accum_stats()
+
+    by_levels = counts()
+    monkeypatch.setattr(mirl.solver, "_COUNTED_JUMP", -1)
+    assert counts() == by_levels
+    assert by_levels["conflicts"] > 100
+
+
 def test_an_interrupt_holds_until_it_is_cleared():
     clauses = random_ksat(60, 255, 3, 3)
     with Solver(clauses) as solver:

@@ -29,6 +29,19 @@ _GAMMA_BASE = 1 << 30  # clause reference of position 0 of that set
 _UNLIMITED = float("inf")
 _CONFLICT = object()  # what a propagation step answers on a conflict
 
+# The kernel functions of every conflict, looked up once.
+_nbcp = _nif.nbcp
+_level = _nif.level
+_conflict = _nif.conflict
+_minimize_clause = _nif.minimize
+_get_clause = _nif.get_clause
+_implication_level = _nif.implication_level
+_compress_clause = _nif.compress_clause
+_bindings_of_level = _nif.get_number_of_bindings
+_pop_to = _nif.pop
+_move_clause = _nif.move_clause
+_repeat = itertools.repeat
+
 # Learnt clause database.  A clause's glue is the number of decision levels
 # among its literals when it is learnt.  Clauses of glue 2 or less (and
 # binary ones) stay for good; those up to glue 6 stay while analysis keeps
@@ -41,6 +54,10 @@ _GLUE_TIER2 = 6
 _GLUE_UNKNOWN = 1 << 20
 _REDUCE_FIRST = 300
 _REDUCE_STEP = 45
+# Backjumps over at most this many levels count the assignments they undo
+# level by level (get_number_of_bindings); longer ones read the trail length
+# before and after.
+_COUNTED_JUMP = 8
 
 class _Run:
     """The state of one ``solve`` call's search loop, shared by its steps."""
@@ -522,7 +539,7 @@ class Solver(PySATInterface):
         if self.decision_policy is None:
             handle = self._handle
             run.calls += 1
-            if _nif.nbcp(handle):
+            if _nbcp(handle):
                 # nbcp answers True without propagating when no variable is
                 # left to decide: drain the queue.
                 run.calls += 1
@@ -538,23 +555,23 @@ class Solver(PySATInterface):
         level.  False when the conflict is at level 0 (unsatisfiable)."""
         handle = self._handle
         run.conflicts += 1
-        at = _nif.level(handle)
+        at = _level(handle)
         if at == 0:
             self._core = []
             self._refute()
             return False
         run.level = at
-        cid = _nif.conflict(handle, at, run.bump, 0)
+        cid = _conflict(handle, at, run.bump, 0)
         if cid.__class__ is not int:
             raise SolverError("conflict analysis answered %r" % (cid,))
         mode = self._minimize
-        size = _nif.minimize(handle, cid, mode) if mode is not None else _nif.clause_info(handle, cid, _LENGTH)
+        size = _minimize_clause(handle, cid, mode) if mode is not None else _nif.clause_info(handle, cid, _LENGTH)
         if size is None:
             raise SolverError("minimisation found a duplicate learnt clause")
         run.learnt_literals += size
         run.cid = cid
         run.size = size
-        literals = _nif.get_clause(handle, cid, None, True)
+        literals = _get_clause(handle, cid, None, True)
         if self._proof is not None:
             self._proof.add(literals)
         if size == 1:
@@ -563,9 +580,10 @@ class Solver(PySATInterface):
             return True
         # The asserting literal comes first and alone at the conflict level;
         # the highest level among the others is where it becomes unit.
-        levels = set(map(_nif.implication_level, itertools.repeat(handle, size), map(abs, literals)))
-        run.glue = len(levels)
-        run.glue_of[bytes(_nif.compress_clause(handle, cid))] = run.glue
+        # implication_level takes a literal for its variable.
+        levels = set(map(_implication_level, _repeat(handle, size), literals))
+        run.glue = glue = len(levels)
+        run.glue_of[bytes(_compress_clause(handle, cid))] = glue
         levels.discard(at)
         run.target = max(levels)
         return True
@@ -575,8 +593,19 @@ class Solver(PySATInterface):
         first literal there."""
         handle = self._handle
         target = run.target
-        self._pop(target)
-        _nif.move_clause(handle, run.cid, _GAMMA)
+        at = run.level
+        if at - target <= _COUNTED_JUMP:
+            # The assignments undone are the trail entries of the levels
+            # left: a jump rarely leaves more than one or two, whose counts
+            # are cheaper to read than the trail length before and after.
+            undone = 0
+            for level in range(target + 1, at + 1):
+                undone += _bindings_of_level(handle, level)
+            self._undone += undone
+            _pop_to(handle, target)
+        else:
+            self._pop(target)
+        _move_clause(handle, run.cid, _GAMMA)
         if run.size == 1:
             self._learnt_units += 1
         if run.place or target < run.placed:
@@ -709,31 +738,37 @@ class Solver(PySATInterface):
         repeat = itertools.repeat
         keys = list(map(bytes, map(_nif.compress_clause, repeat(handle, size), ids)))
         glue = list(map(glue_of.get, keys, repeat(_GLUE_UNKNOWN, size)))
-        recent = self._conflicts - self._policy.reduced_at
-        # Positions by glue, and by last use at equal glue (a stable sort).
-        ranked = sorted(range(size), key=glue.__getitem__)
-        candidates = [
-            position for position in ranked
-            if glue[position] > _GLUE_TIER2 or (glue[position] > _GLUE_CORE and position >= recent)
-        ]
-        doomed = set(candidates[len(candidates) // 2:])
+        # The candidates: glue above 6, or above 2 among the less recently
+        # used, ranked by glue and, at equal glue, by last use (a stable
+        # sort of positions in ascending order).
+        recent = min(self._conflicts - self._policy.reduced_at, size)
+        candidates = [position for position, g in zip(range(recent), glue) if g > _GLUE_TIER2]
+        candidates += [position for position, g in zip(range(recent, size), glue[recent:]) if g > _GLUE_CORE]
+        candidates.sort(key=glue.__getitem__)
+        doomed = candidates[len(candidates) // 2:]
         if fixed > self._root_fixed:
-            # New level-0 facts: the clauses they satisfy are dead (detached).
+            # New level-0 facts: the clauses they satisfy are dead (detached)
+            # and go whatever their glue.
             self._root_fixed = fixed
-            clause_info = _nif.clause_info
-            doomed.update(position for position, cid in enumerate(ids) if clause_info(handle, cid, _STATUS) == _DEAD)
-        clause_info = _nif.clause_info
-        del_clause = _nif.del_clause
-        deleted = 0
-        for position in sorted(doomed, reverse=True):
-            cid = _GAMMA_BASE | position
-            if glue[position] <= _GLUE_CORE and clause_info(handle, cid, _STATUS) != _DEAD:
-                continue  # glue 2 or less (binary clauses too) and not satisfied at level 0
-            if proof is not None:
-                proof.delete(_nif.get_clause(handle, cid, None, True))
-            del_clause(handle, cid)
-            glue_of.pop(keys[position], None)
-            deleted += 1
+            status = list(map(_nif.clause_info, repeat(handle, size), ids, repeat(_STATUS, size)))
+            doomed = set(doomed)
+            doomed.update(position for position, state in enumerate(status) if state == _DEAD)
+        doomed = sorted(doomed, reverse=True)
+        doomed_ids = [_GAMMA_BASE | position for position in doomed]
+        if proof is not None:
+            get_clause = _nif.get_clause
+            delete = proof.delete
+            del_clause = _nif.del_clause
+            for cid in doomed_ids:
+                delete(get_clause(handle, cid, None, True))
+                del_clause(handle, cid)
+        else:
+            for _ in map(_nif.del_clause, repeat(handle, len(doomed_ids)), doomed_ids):
+                pass
+        pop = glue_of.pop
+        for key in map(keys.__getitem__, doomed):
+            pop(key, None)
+        deleted = len(doomed)
         self._policy.reduced_at = self._conflicts
         self._deleted += deleted
         self._reductions += 1
