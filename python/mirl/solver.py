@@ -741,7 +741,7 @@ class Solver(PySATInterface):
         # The candidates: glue above 6, or above 2 among the less recently
         # used, ranked by glue and, at equal glue, by last use (a stable
         # sort of positions in ascending order).
-        recent = min(self._conflicts - self._policy.reduced_at, size)
+        recent = max(0, min(self._conflicts - self._policy.reduced_at, size))
         candidates = [position for position, g in zip(range(recent), glue) if g > _GLUE_TIER2]
         candidates += [position for position, g in zip(range(recent, size), glue[recent:]) if g > _GLUE_CORE]
         candidates.sort(key=glue.__getitem__)
