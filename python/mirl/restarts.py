@@ -127,13 +127,13 @@ class SearchPolicy:
     suits random ones).  The search starts focused for 1000 conflicts, then
     runs stable for as many clause visits.  From then on, at the end of each
     phase, the mode whose last phase learnt clauses of the lower average
-    glue (focused when it is below 85% of stable's) is preferred and gets
-    phases sixteen times as long as the other's; when the stable mode's
-    clauses span more than 60% of the decision levels of their conflicts
-    (random-like instances, pigeon holes: no locality for the focused mode
-    to exploit) the stable mode is preferred and keeps the search for a
-    thousand phase lengths.  A mode found preferred at the end of its own
-    phase goes on at once.  Phase lengths double after each stable phase.
+    glue is preferred (focused on a tie) and gets phases 64 times as long
+    as the other's; when the stable mode's clauses span more than 60% of
+    the decision levels of their conflicts (random-like instances, pigeon
+    holes: no locality for the focused mode to exploit) the stable mode is
+    preferred and keeps the search for a thousand phase lengths.  A mode
+    found preferred at the end of its own phase goes on at once.  Phase
+    lengths double after each stable phase.
     A bump distance given by the user serves both modes.
 
     Reductions: after ``reduce_first`` conflicts, then ``reduce_step``
@@ -147,10 +147,10 @@ class SearchPolicy:
     MARGIN = 1.25
     MIN_RUN = 20
     FIRST_PHASE = 1000
-    PREFER_FOCUSED = 0.85
+    PREFER_FOCUSED = 1.0
     LOCALITY = 0.6
     NONLOCAL_SHARE = 1000
-    PREFERRED_SHARE = 16
+    PREFERRED_SHARE = 64
 
     def __init__(self, schedule=None, adaptive=True, bumps=("next", 1), reduce_first=300, reduce_step=45,
                  visits=None):
@@ -259,7 +259,7 @@ class SearchPolicy:
             # Clauses that span most decision levels (random-like instances,
             # pigeon holes) leave the focused mode no locality to exploit.
             local = stable < self.LOCALITY * self.phase_level[STABLE]
-            prefer = FOCUSED if local and focused < self.PREFER_FOCUSED * stable else STABLE
+            prefer = FOCUSED if local and focused <= self.PREFER_FOCUSED * stable else STABLE
             share = self.PREFERRED_SHARE if local else self.NONLOCAL_SHARE
             self.share = {prefer: share, (STABLE if prefer == FOCUSED else FOCUSED): 1}
         self.phase_start_visits = visits
