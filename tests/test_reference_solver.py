@@ -322,6 +322,39 @@ def test_backjumps_count_the_same_assignments_level_by_level_and_by_trail_length
     assert by_levels["conflicts"] > 100
 
 
+def test_rephasing_saves_the_longest_trail_as_phases_and_keeps_the_answers(monkeypatch):
+    """With the stable mode from the first mode check and a rephase at every
+    restart, each rephase leaves every variable of the remembered trail
+    with that trail's value as its saved phase (the level's first binding
+    too), and the answers, models and cores stay right."""
+    monkeypatch.setattr(mirl.restarts.SearchPolicy, "FIRST_PHASE", 0)
+    monkeypatch.setattr(mirl.solver, "_REPHASE", 0)
+    rephase = Solver._rephase
+    checked = []
+
+    def checking(solver, run):
+        literals = run.best_trail
+        rephase(solver, run)
+        if literals:
+            handle = solver.handle
+            for literal in literals:
+                if mirl_nif.implication_level(handle, literal) != 0:
+                    assert mirl_nif.variable_info(handle, literal, "phase") == (1 if literal > 0 else -1)
+            checked.append(len(literals))
+
+    monkeypatch.setattr(Solver, "_rephase", checking)
+    for seed in range(6):
+        clauses = random_ksat(120, 511, 3, seed)
+        for assumptions in ((), (1, -2)):
+            with Solver(clauses) as solver:
+                answer = solver.solve(assumptions)
+                assert answer is minisat_answer(clauses, assumptions)
+                if answer:
+                    assert satisfies(clauses, solver.get_model())
+                    assert all(literal in solver.get_model() for literal in assumptions)
+    assert len(checked) > 10
+
+
 def test_an_interrupt_holds_until_it_is_cleared():
     clauses = random_ksat(60, 255, 3, 3)
     with Solver(clauses) as solver:

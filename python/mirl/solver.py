@@ -20,7 +20,7 @@ import mirl_nif as _nif
 
 from .atoms import atom
 from .pysat_interface import PySATInterface
-from .restarts import SearchPolicy, make_schedule
+from .restarts import STABLE, SearchPolicy, make_schedule
 
 __all__ = ["Solver", "SolverError"]
 
@@ -40,6 +40,8 @@ _compress_clause = _nif.compress_clause
 _bindings_of_level = _nif.get_number_of_bindings
 _pop_to = _nif.pop
 _move_clause = _nif.move_clause
+_info = _nif.info
+_trail_from_start = _nif.get_nbindings
 _repeat = itertools.repeat
 
 # Learnt clause database.  A clause's glue is the number of decision levels
@@ -58,6 +60,11 @@ _REDUCE_STEP = 45
 # level by level (get_number_of_bindings); longer ones read the trail length
 # before and after.
 _COUNTED_JUMP = 8
+# In the stable mode the longest trail met at a conflict is remembered; at
+# the first restart after every _REPHASE * k conflicts (k = 1, 2, ...) its
+# values become the saved phases.
+_REPHASE = 1000
+_BOUND = atom("number_of_bound_variables")
 
 class _Run:
     """The state of one ``solve`` call's search loop, shared by its steps."""
@@ -77,6 +84,8 @@ class _Run:
         "target",  # its assertion level
         "level",  # and the level of the conflict
         "glue_of",  # learnt clause (its literal codes, compressed) -> its glue
+        "best",  # the longest trail met at a conflict in the stable mode
+        "best_trail",  # its literals (or None)
     )
 
 
@@ -121,7 +130,9 @@ class Solver(PySATInterface):
       literal itself (``None`` falls back to the kernel's order for that
       decision).
     - ``phase``: the polarity of first decisions (default ``False``); later
-      decisions reuse each variable's last value.
+      decisions reuse each variable's last value (in the stable mode the
+      values of the longest trail met since the last such reset replace
+      them at a restart after every 1000 * k conflicts, k = 1, 2, ...).
     - ``seed``: 0 (default) keeps the order in which variables were created;
       another value shuffles the initial order and phases reproducibly.
     - ``bump``: how far the variables met by conflict analysis move towards
@@ -234,6 +245,10 @@ class Solver(PySATInterface):
         self._deleted = 0
         self._learnt_units = 0
         self._learnt_literals = 0
+        self._best = 0
+        self._best_trail = None
+        self._rephases = 0
+        self._rephase_at = _REPHASE
         self._time = 0.0
         self._time_accum = 0.0
         self._init_pysat(name, use_timer, with_proof, warm_start, pysat_arguments)
@@ -508,6 +523,8 @@ class Solver(PySATInterface):
             self._conflicts = run.conflicts
             self._calls += run.calls
             self._learnt_literals += run.learnt_literals
+            self._best = run.best
+            self._best_trail = run.best_trail
 
     def _start_run(self):
         run = _Run()
@@ -519,6 +536,8 @@ class Solver(PySATInterface):
         run.calls = 0
         run.learnt_literals = 0
         run.glue_of = self._policy.glue_of
+        run.best = self._best
+        run.best_trail = self._best_trail
         self._policy.start(run, run.conflicts)
         return run
 
@@ -594,6 +613,11 @@ class Solver(PySATInterface):
         handle = self._handle
         target = run.target
         at = run.level
+        if self._policy.mode is STABLE:
+            trail = _info(handle, _BOUND)
+            if trail > run.best:
+                run.best = trail
+                run.best_trail = _trail_from_start(handle, trail, True)
         if at - target <= _COUNTED_JUMP:
             # The assignments undone are the trail entries of the levels
             # left: a jump rarely leaves more than one or two, whose counts
@@ -623,10 +647,40 @@ class Solver(PySATInterface):
         self._policy.restarted(run.conflicts)
         if self._policy.reduce_due(run.conflicts):
             self._reduce()
+        if run.conflicts >= self._rephase_at and self._policy.mode == STABLE:
+            self._rephase(run)
         run.placed = 0
         run.place = bool(self._assumptions)
         if self.progress is not None:
             self.progress(self)
+
+    def _rephase(self, run):
+        """At level 0: the values of the longest trail met in the stable
+        mode become the saved phases (a level of plain bindings, undone at
+        once, saves each value but the level's first), and the search for a
+        longer one starts afresh."""
+        self._rephases += 1
+        self._rephase_at = run.conflicts + _REPHASE * (self._rephases + 1)
+        literals = run.best_trail
+        run.best = 0
+        run.best_trail = None
+        if not literals:
+            return
+        handle = self._handle
+        bind = _nif.bind
+        _nif.push(handle)
+        for _ in map(bind, _repeat(handle, len(literals)), literals):
+            pass
+        # The level's first entry (the first literal not fixed at level 0)
+        # counts as its decision, whose value is not saved: bind it second
+        # in another level.
+        entries = _nif.get_bindings(handle)
+        _pop_to(handle, 0)
+        if len(entries) >= 2:
+            _nif.push(handle)
+            bind(handle, entries[1])
+            bind(handle, entries[0])
+            _pop_to(handle, 0)
 
     def _place_assumptions(self, placed):
         """Decide the assumptions not yet true, one level each, from level
