@@ -17,6 +17,7 @@ the workers of a running scheduler (``scheduler``); Dask is imported only
 here, so the sequential solver never needs it.
 """
 
+import os
 import queue
 import signal
 import threading
@@ -210,29 +211,62 @@ def _stop_run(token):
 
 # -- the client side --------------------------------------------------------------
 
+def _fork_workers():
+    """Whether the local cluster forks its worker processes: on Linux a
+    forked worker starts in a few tenths of a second, where a spawned one
+    imports Dask again (a second or more each)."""
+    import multiprocessing
+    import sys
+
+    return sys.platform.startswith("linux") and "fork" in multiprocessing.get_all_start_methods()
+
+
+# Set while this process forks the worker processes of a local cluster.
+_FORKING = False
+
+
+def _after_fork_in_child():
+    # A forked worker inherits the signal handlers of the command; Ctrl-C is
+    # for the command (it stops the workers itself), TERM ends the worker.
+    if _FORKING:
+        signal.signal(signal.SIGINT, signal.SIG_IGN)
+        signal.signal(signal.SIGTERM, signal.SIG_DFL)
+
+
+if hasattr(os, "register_at_fork"):
+    os.register_at_fork(after_in_child=_after_fork_in_child)
+
+
 def start_local_cluster(jobs):
     """A local Dask cluster of ``jobs`` single-threaded worker processes and
     a client on it; close both with ``close_local_cluster``."""
+    global _FORKING
     distributed = _distributed()
     import logging
-    import signal
+
+    import dask
 
     # Ctrl-C in a terminal reaches the whole process group, but it is this
     # process that stops the run and closes the cluster, workers included:
     # the worker processes ignore SIGINT, those started now by inheriting
-    # the ignored signal, those the nannies restart later by a plugin.
-    # A Ctrl-C while the cluster starts is lost.
+    # the ignored signal (or setting it right after the fork), those the
+    # nannies restart later by a plugin.  A Ctrl-C while the cluster starts
+    # is lost.
     main = threading.current_thread() is threading.main_thread()
     previous = signal.signal(signal.SIGINT, signal.SIG_IGN) if main else None
     if previous is None:
         previous = signal.SIG_DFL
+    method = {"distributed.worker.multiprocessing-method": "fork"} if _fork_workers() else {}
+    _FORKING = True
     try:
-        cluster = distributed.LocalCluster(
-            n_workers=jobs, threads_per_worker=1, processes=True, silence_logs=logging.CRITICAL, memory_limit=0,
-            # No dashboard; the scheduler's small HTTP server on any free port.
-            dashboard_address=None, scheduler_kwargs={"dashboard": False, "dashboard_address": "127.0.0.1:0"},
-        )
+        with dask.config.set(method):
+            cluster = distributed.LocalCluster(
+                n_workers=jobs, threads_per_worker=1, processes=True, silence_logs=logging.CRITICAL, memory_limit=0,
+                # No dashboard; the scheduler's small HTTP server on any free port.
+                dashboard_address=None, scheduler_kwargs={"dashboard": False, "dashboard_address": "127.0.0.1:0"},
+            )
     finally:
+        _FORKING = False
         if main:
             signal.signal(signal.SIGINT, previous)
     try:
