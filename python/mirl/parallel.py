@@ -405,13 +405,19 @@ def solve(clauses, nvars=None, *, jobs=None, scheduler=None, client=None, solver
         return _conquer(client, clauses, nvars, options, root, deadline, conflict_limit, cubes_per_worker, stop,
                         progress, split, early, arrived)
     finally:
+        # The child is killed first and reaped last: at its low priority it
+        # may wait a while for the processor it needs to exit.
         if early is not None:
-            early.close()
-        if owned is not None:
-            if owned[1] is None:
-                owned[0].close()
-            else:
-                close_local_cluster(*owned)
+            early.kill()
+        try:
+            if owned is not None:
+                if owned[1] is None:
+                    owned[0].close()
+                else:
+                    close_local_cluster(*owned)
+        finally:
+            if early is not None:
+                early.close()
 
 
 def _no_stats(probes):
@@ -431,9 +437,11 @@ class _EarlySearch:
 
     A child process, forked before Dask is imported (a fork then copies
     little and no thread), solves the cubes from the last one down with its
-    copy of the root solver: it takes a core while this process imports
-    Dask and the workers start; once they are up, it drops to the lowest
-    scheduling priority and only uses what the workers leave idle.  The
+    copy of the root solver: it takes a core left idle while this process
+    imports Dask and the workers start (at a lower priority than this
+    process, whose import is what the run waits for on a busy machine);
+    once the workers are up, it drops to the lowest priority and only uses
+    what they leave idle.  The
     workers take the cubes from the first one up; each side skips what the
     other answered.  Its answers
     come back as JSON lines and join the workers' answers; the child is
@@ -498,11 +506,14 @@ class _EarlySearch:
         except OSError:  # the child is gone, or has not read for long: it only loses a skip
             pass
 
-    def close(self):
+    def kill(self):
         try:
             os.kill(self.pid, signal.SIGKILL)
         except ProcessLookupError:
             pass
+
+    def close(self):
+        self.kill()
         os.waitpid(self.pid, 0)
         os.close(self.inbox)
         self.reader.join(5)
@@ -520,6 +531,7 @@ def _early_child(root, cubes, conflict_limit, inbox, outbox, parent):
         pass
     if os.getppid() != parent:
         return
+    os.nice(10)
     os.set_blocking(inbox, False)
     answered = set()
     pending = b""
