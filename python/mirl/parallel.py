@@ -260,10 +260,19 @@ def start_local_cluster(jobs):
     previous = signal.signal(signal.SIGINT, signal.SIG_IGN) if main else None
     if previous is None:
         previous = signal.SIG_DFL
-    method = {"distributed.worker.multiprocessing-method": "fork"} if _fork_workers() else {}
+    settings = {
+        # The workers' sampling profiler and event loop monitor wake up
+        # every few milliseconds and take the interpreter lock from the
+        # solver each time; nobody reads them here.
+        "distributed.worker.profile.enabled": False,
+        "distributed.admin.system-monitor.gil.enabled": False,
+        "distributed.admin.tick.interval": "1s",
+    }
+    if _fork_workers():
+        settings["distributed.worker.multiprocessing-method"] = "fork"
     _FORKING = True
     try:
-        with dask.config.set(method):
+        with dask.config.set(settings):
             cluster = distributed.LocalCluster(
                 n_workers=jobs, threads_per_worker=1, processes=True, silence_logs=logging.CRITICAL, memory_limit=0,
                 # No dashboard; the scheduler's small HTTP server on any free port.
