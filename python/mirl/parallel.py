@@ -540,6 +540,10 @@ def _early_child(root, cubes, conflict_limit, inbox, outbox, parent):
         pass
     if os.getppid() != parent:
         return
+    # The copy of the root solver writes no proof lines into the parent's
+    # file and reports no progress of its own.
+    root._proof = None
+    root.progress = None
     os.nice(10)
     os.set_blocking(inbox, False)
     answered = set()
