@@ -3,7 +3,10 @@
     python bench/parallel.py [--jobs 2] [--repeat 1] [--write] [FILE ...]
 
 Default instances: unsatisfiable benchmark files that take the reference
-solver a few seconds.  For each one, side by side in this run:
+solver a few seconds, chosen by the sequential search alone: of uuf200-01..09
+and uuf225-01..09 those it needs 50 000 conflicts or more for (2-6 s:
+uuf200-04, uuf225-01, -03, -05, -09), the first three uuf250 (7-12 s), and
+hole8.  For each one, side by side in this run:
 
 - ``seq``: ``mirl.Solver`` in this process;
 - ``warm``: ``mirl.parallel.solve`` on a cluster of ``--jobs`` single-threaded
@@ -37,7 +40,8 @@ import mirl  # noqa: E402
 from mirl import parallel  # noqa: E402
 
 CUBES_PER_WORKER = parallel.CUBES_PER_WORKER
-DEFAULT = ["uuf200/uuf200-04.cnf", "uuf225/uuf225-01.cnf", "uuf225/uuf225-02.cnf", "hole/hole8.cnf",
+DEFAULT = ["uuf200/uuf200-04.cnf", "uuf225/uuf225-01.cnf", "uuf225/uuf225-03.cnf", "uuf225/uuf225-05.cnf",
+           "uuf225/uuf225-09.cnf", "hole/hole8.cnf", "uuf250/uuf250-01.cnf", "uuf250/uuf250-02.cnf",
            "uuf250/uuf250-03.cnf"]
 
 
@@ -80,9 +84,9 @@ def main():
     client, cluster = parallel.start_local_cluster(options.jobs)
     cluster_start = time.perf_counter() - start
     print("cluster start: %.2f s" % cluster_start)
-    header = "%-16s %6s %7s %7s %7s %9s %9s %9s %7s %6s %7s %7s %7s" % (
+    header = "%-16s %6s %7s %7s %7s %9s %9s %9s %7s %6s %7s %7s %7s %5s" % (
         "instance", "answer", "seq s", "warm s", "speedup", "seq confl", "par confl", "max/wrkr", "by cnt",
-        "cubes", "cli1 s", "cliN s", "speedup")
+        "cubes", "cli1 s", "cliN s", "speedup", "load")
     print(header)
     print("-" * len(header))
     ratios_warm, ratios_cli, ratios_count = [], [], []
@@ -103,18 +107,23 @@ def main():
             ratios_count.append(by_count)
             cli = ("", "", "")
             if not options.no_cli:
-                one = statistics.median(command(path, 1)[0] for _ in range(options.repeat))
-                many = statistics.median(command(path, options.jobs)[0] for _ in range(options.repeat))
+                # Interleaved, so that the load of other jobs falls on both alike.
+                pairs = [(command(path, 1)[0], command(path, options.jobs)[0]) for _ in range(options.repeat)]
+                one = statistics.median(pair[0] for pair in pairs)
+                many = statistics.median(pair[1] for pair in pairs)
                 ratios_cli.append(one / many)
                 cli = ("%.2f" % one, "%.2f" % many, "%.2fx" % (one / many))
-            rows.append("| %s | %s | %.2f | %.2f | %.2fx | %d | %d | %d | %.2fx | %d | %s | %s | %s |" % (
+            # The machine's load over the last minute: above the number of
+            # cores, other jobs took part of the time measured.
+            load = os.getloadavg()[0]
+            rows.append("| %s | %s | %.2f | %.2f | %.2fx | %d | %d | %d | %.2fx | %d | %s | %s | %s | %.1f |" % (
                 os.path.basename(path), {True: "SAT", False: "UNSAT", None: "?"}[seq_runs[0][1]], seq_time,
                 par_time, seq_time / par_time, seq_runs[0][2], par_runs[0][2], busiest, by_count,
-                par_runs[0][3].cubes, *cli))
-            print("%-16s %6s %7.2f %7.2f %6.2fx %9d %9d %9d %6.2fx %6d %7s %7s %7s" % (
+                par_runs[0][3].cubes, *cli, load))
+            print("%-16s %6s %7.2f %7.2f %6.2fx %9d %9d %9d %6.2fx %6d %7s %7s %7s %5.1f" % (
                 os.path.basename(path)[:16], {True: "SAT", False: "UNSAT", None: "?"}[seq_runs[0][1]], seq_time,
                 par_time, seq_time / par_time, seq_runs[0][2], par_runs[0][2], busiest, by_count,
-                par_runs[0][3].cubes, *cli), flush=True)
+                par_runs[0][3].cubes, *cli, load), flush=True)
     finally:
         parallel.close_local_cluster(client, cluster)
     geo = statistics.geometric_mean
@@ -141,16 +150,18 @@ def write_section(options, rows, warm_ratio, count_ratio, cli_ratio, cluster_sta
         "`bench/parallel.py --write` (%s): the reference solver alone (seq) against `mirl.parallel` on a "
         "local cluster of %d single-threaded workers started once (warm, %d cubes per worker), and "
         "`python -m mirl` against `python -m mirl --jobs %d` end to end (cli1, cliN: the interpreter, and for "
-        "cliN the cluster's start, %.1f s here, included). seq confl: conflicts of the sequential search; par "
+        "cliN importing Dask and starting the cluster, %.1f s here, included; meanwhile cliN's forked child "
+        "already solves cubes). seq confl: conflicts of the sequential search; par "
         "confl: the workers' conflicts summed; max/wrkr: those of the busiest worker, the run's length in "
         "conflicts; by cnt = seq confl / max/wrkr, the speed-up in work, which the other jobs on this "
-        "two-core machine do not blur. %s" % (
+        "two-core machine do not blur; load: the machine's load average over the minute before the row was "
+        "written (above 2, other jobs took part of the time measured). %s" % (
             time.strftime("%Y-%m-%d %H:%M"), options.jobs, options.cubes_per_worker, options.jobs, cluster_start,
             "Median of %d runs." % options.repeat if options.repeat > 1 else "One run each."),
         "",
         "| instance | answer | seq s | warm s | speed-up | seq confl | par confl | max/wrkr | by cnt | cubes "
-        "| cli1 s | cliN s | speed-up |",
-        "|---|---|---|---|---|---|---|---|---|---|---|---|---|",
+        "| cli1 s | cliN s | speed-up | load |",
+        "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|",
     ] + rows + [
         "",
         "Geometric means: warm cluster %.2fx in time, %.2fx in the busiest worker's conflicts%s." % (

@@ -118,6 +118,26 @@ def test_a_worker_killed_mid_run_leaves_the_answer_unchanged(cluster):
     assert minisat_answer(clauses) is False
 
 
+def test_the_command_line_starts_its_own_cluster(tmp_path):
+    # Forked workers and the local search that runs while they start: the
+    # answers, the model checked, no process left behind.
+    env = dict(os.environ)
+    env["PYTHONPATH"] = os.pathsep.join([os.path.join(ROOT, "python")] + [p for p in sys.path if p])
+    for clauses in (random_ksat(150, 600, 3, 7), random_ksat(150, 700, 3, 2)):
+        path = write_cnf(tmp_path / "f.cnf", clauses)
+        process = subprocess.Popen([sys.executable, "-m", "mirl", "--jobs", "2", path], stdout=subprocess.PIPE,
+                                   stderr=subprocess.PIPE, text=True, env=env, cwd=ROOT, start_new_session=True)
+        out, err = process.communicate(timeout=120)
+        expected = minisat_answer(clauses)
+        assert process.returncode == (10 if expected else 20), err
+        if expected:
+            assert "model checked" in out
+            assert satisfies(clauses, [int(x) for line in out.splitlines() if line.startswith("v ")
+                                       for x in line.split()[1:]][:-1])
+        assert "Traceback" not in err
+        assert live_members_of_session(process.pid) == []
+
+
 def test_ctrl_c_stops_the_run_and_every_worker(tmp_path):
     path = write_cnf(tmp_path / "hard.cnf", pigeonhole(10))
     env = dict(os.environ)

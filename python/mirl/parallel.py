@@ -14,9 +14,13 @@ is refuted.
 
 The same code runs on a local cluster started for one call (``jobs``) and on
 the workers of a running scheduler (``scheduler``); Dask is imported only
-here, so the sequential solver never needs it.
+here, so the sequential solver never needs it.  A local cluster takes about
+a second to start, most of it importing Dask: on Linux, a child process
+forked before that solves cubes from the last one down meanwhile (see
+``_EarlySearch``).
 """
 
+import os
 import queue
 import signal
 import threading
@@ -51,7 +55,8 @@ class ParallelError(RuntimeError):
 class ParallelResult:
     """``status``: True, False or None (time limit, interrupt, conflict
     limit); ``model`` (signed ints, variable 1 first) when True; ``cubes``,
-    ``done`` (cubes answered by a worker), ``refuted`` (cubes refuted by
+    ``done`` (cubes answered by a worker or the local search that fills
+    the start of a local cluster), ``refuted`` (cubes refuted by
     propagation, by a worker or by another cube's core), ``workers`` (worker
     threads used) and ``stats`` (the workers' counters, summed)."""
 
@@ -159,7 +164,7 @@ def _solve_cube(formula, index, cube, conflict_limit, time_left):
     try:
         if conflict_limit is not None:
             solver.conf_budget(conflict_limit)
-        status = solver.solve(assumptions=cube)
+        status = solver.solve_limited(assumptions=cube)
         answer["status"] = status
         if status is True:
             answer["model"] = solver.get_model()
@@ -210,29 +215,71 @@ def _stop_run(token):
 
 # -- the client side --------------------------------------------------------------
 
+def _fork_workers():
+    """Whether the local cluster forks its worker processes: on Linux a
+    forked worker starts in a few tenths of a second, where a spawned one
+    imports Dask again (a second or more each)."""
+    import multiprocessing
+    import sys
+
+    return sys.platform.startswith("linux") and "fork" in multiprocessing.get_all_start_methods()
+
+
+# Set while this process forks the worker processes of a local cluster.
+_FORKING = False
+
+
+def _after_fork_in_child():
+    # A forked worker inherits the signal handlers of the command; Ctrl-C is
+    # for the command (it stops the workers itself), TERM ends the worker.
+    if _FORKING:
+        signal.signal(signal.SIGINT, signal.SIG_IGN)
+        signal.signal(signal.SIGTERM, signal.SIG_DFL)
+
+
+if hasattr(os, "register_at_fork"):
+    os.register_at_fork(after_in_child=_after_fork_in_child)
+
+
 def start_local_cluster(jobs):
     """A local Dask cluster of ``jobs`` single-threaded worker processes and
     a client on it; close both with ``close_local_cluster``."""
+    global _FORKING
     distributed = _distributed()
     import logging
-    import signal
+
+    import dask
 
     # Ctrl-C in a terminal reaches the whole process group, but it is this
     # process that stops the run and closes the cluster, workers included:
     # the worker processes ignore SIGINT, those started now by inheriting
-    # the ignored signal, those the nannies restart later by a plugin.
-    # A Ctrl-C while the cluster starts is lost.
+    # the ignored signal (or setting it right after the fork), those the
+    # nannies restart later by a plugin.  A Ctrl-C while the cluster starts
+    # is lost.
     main = threading.current_thread() is threading.main_thread()
     previous = signal.signal(signal.SIGINT, signal.SIG_IGN) if main else None
     if previous is None:
         previous = signal.SIG_DFL
+    settings = {
+        # The workers' sampling profiler and event loop monitor wake up
+        # every few milliseconds and take the interpreter lock from the
+        # solver each time; nobody reads them here.
+        "distributed.worker.profile.enabled": False,
+        "distributed.admin.system-monitor.gil.enabled": False,
+        "distributed.admin.tick.interval": "1s",
+    }
+    if _fork_workers():
+        settings["distributed.worker.multiprocessing-method"] = "fork"
+    _FORKING = True
     try:
-        cluster = distributed.LocalCluster(
-            n_workers=jobs, threads_per_worker=1, processes=True, silence_logs=logging.CRITICAL, memory_limit=0,
-            # No dashboard; the scheduler's small HTTP server on any free port.
-            dashboard_address=None, scheduler_kwargs={"dashboard": False, "dashboard_address": "127.0.0.1:0"},
-        )
+        with dask.config.set(settings):
+            cluster = distributed.LocalCluster(
+                n_workers=jobs, threads_per_worker=1, processes=True, silence_logs=logging.CRITICAL, memory_limit=0,
+                # No dashboard; the scheduler's small HTTP server on any free port.
+                dashboard_address=None, scheduler_kwargs={"dashboard": False, "dashboard_address": "127.0.0.1:0"},
+            )
     finally:
+        _FORKING = False
         if main:
             signal.signal(signal.SIGINT, previous)
     try:
@@ -318,11 +365,12 @@ def solve(clauses, nvars=None, *, jobs=None, scheduler=None, client=None, solver
     Give one of ``client`` (a ``distributed.Client``), ``scheduler`` (the
     address of a running scheduler) or ``jobs`` (the number of
     single-threaded worker processes of a local cluster started and closed
-    by this call).  ``solver_options`` are keyword arguments of the workers'
-    ``Solver``; ``time_limit`` (seconds) holds for the whole run,
-    ``conflict_limit`` for each cube.  ``stop`` is a ``threading.Event``
-    that ends the run (answer None) when set, from any thread or a signal
-    handler.  ``progress(cubes, done, open, refuted, workers, conflicts,
+    by this call; while it starts, a forked child of this process solves
+    cubes if this process has no other thread).  ``solver_options`` are
+    keyword arguments of the workers' ``Solver``; ``time_limit`` (seconds)
+    holds for the whole run, ``conflict_limit`` for each cube.  ``stop`` is
+    a ``threading.Event`` that ends the run (answer None) when set, from
+    any thread or a signal handler.  ``progress(cubes, done, open, refuted, workers, conflicts,
     force=False)`` is called while the run goes on.  ``root`` may be a
     ``Solver`` already holding the clauses (it is not changed).
 
@@ -338,10 +386,25 @@ def solve(clauses, nvars=None, *, jobs=None, scheduler=None, client=None, solver
         raise ValueError("give exactly one of jobs, scheduler and client")
     if jobs is not None and jobs < 1:
         raise ValueError("jobs must be at least 1")
-    _distributed()
     stop = threading.Event() if stop is None else stop
+    arrived = queue.Queue()
     owned = None
+    early = None
+    split = None
     try:
+        if jobs is not None:
+            # The cubes are known before the cluster is: the local search
+            # starts on them at once, while Dask is imported and the workers
+            # start.
+            if root is None:
+                root = _root(clauses, nvars, options)
+            split = make_cubes(root, max(2, jobs * cubes_per_worker), candidate_variables(clauses, 48))
+            early = _EarlySearch.start(root, split.open, conflict_limit, arrived)
+        _distributed()
+        if stop.is_set():
+            # Stopped while Dask was imported: no cluster to start.
+            cubes, refuted = (len(split.open) + split.refuted, split.refuted) if split else (0, 0)
+            return ParallelResult(None, None, cubes, 0, refuted, 0, _no_stats(split.probes if split else 0))
         if jobs is not None:
             client, cluster = start_local_cluster(jobs)
             owned = (client, cluster)
@@ -349,13 +412,173 @@ def solve(clauses, nvars=None, *, jobs=None, scheduler=None, client=None, solver
             client = connect(scheduler)
             owned = (client, None)
         return _conquer(client, clauses, nvars, options, root, deadline, conflict_limit, cubes_per_worker, stop,
-                        progress)
+                        progress, split, early, arrived)
     finally:
-        if owned is not None:
-            if owned[1] is None:
-                owned[0].close()
-            else:
-                close_local_cluster(*owned)
+        # The child is killed first and reaped last: at its low priority it
+        # may wait a while for the processor it needs to exit.
+        if early is not None:
+            early.kill()
+        try:
+            if owned is not None:
+                if owned[1] is None:
+                    owned[0].close()
+                else:
+                    close_local_cluster(*owned)
+        finally:
+            if early is not None:
+                early.close()
+
+
+def _no_stats(probes):
+    return {"conflicts": 0, "decisions": 0, "propagations": 0, "restarts": 0, "lookahead_probes": probes,
+            "conflicts_by_worker": {}, "local_cubes": 0}
+
+
+def _root(clauses, nvars, options):
+    root = Solver(**options)
+    root.ensure_vars(nvars)
+    root.append_formula(clauses)
+    return root
+
+
+class _EarlySearch:
+    """A local search that uses the cores while the local cluster starts.
+
+    A child process, forked before Dask is imported (a fork then copies
+    little and no thread), solves the cubes from the last one down with its
+    copy of the root solver: it takes a core left idle while this process
+    imports Dask and the workers start (at a lower priority than this
+    process, whose import is what the run waits for on a busy machine);
+    once the workers are up, it drops to the lowest priority and only uses
+    what they leave idle.  The
+    workers take the cubes from the first one up; each side skips what the
+    other answered.  Its answers
+    come back as JSON lines and join the workers' answers; the child is
+    killed when the run ends, and dies with this process."""
+
+    def __init__(self, pid, inbox, outbox, arrived):
+        self.pid = pid
+        self.inbox = inbox    # indexes answered elsewhere, to the child
+        self.outbox = outbox  # the child's answers
+        self.arrived = arrived
+        self.reader = threading.Thread(target=self._read, name="mirl-early-search", daemon=True)
+        self.reader.start()
+
+    @classmethod
+    def start(cls, root, cubes, conflict_limit, arrived):
+        """The search started on ``cubes``, or None where a fork is not safe
+        (no fork, or other threads in this process)."""
+        if not hasattr(os, "fork") or threading.active_count() > 1 or len(cubes) < 2:
+            return None
+        import ctypes  # noqa: F401 (imported before the fork, used by the child)
+        import json  # noqa: F401
+
+        down_read, down_write = os.pipe()
+        up_read, up_write = os.pipe()
+        parent = os.getpid()
+        pid = os.fork()
+        if pid == 0:
+            code = 0
+            try:
+                os.close(down_write)
+                os.close(up_read)
+                _early_child(root, cubes, conflict_limit, down_read, up_write, parent)
+            except BaseException:
+                code = 1
+            os._exit(code)
+        os.close(down_read)
+        os.close(up_write)
+        os.set_blocking(down_write, False)
+        return cls(pid, down_write, up_read, arrived)
+
+    def _read(self):
+        import json
+
+        with os.fdopen(self.outbox, "rb") as stream:
+            for line in stream:
+                try:
+                    self.arrived.put(json.loads(line))
+                except ValueError:
+                    break
+
+    def yield_cores(self):
+        """The workers are up: the child only takes idle time from now."""
+        try:
+            os.setpriority(os.PRIO_PROCESS, self.pid, 19)
+        except OSError:
+            pass
+
+    def answered(self, index):
+        """Tells the child that cube ``index`` needs no more work."""
+        try:
+            os.write(self.inbox, b"%d\n" % index)
+        except OSError:  # the child is gone, or has not read for long: it only loses a skip
+            pass
+
+    def kill(self):
+        try:
+            os.kill(self.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+
+    def close(self):
+        self.kill()
+        os.waitpid(self.pid, 0)
+        os.close(self.inbox)
+        self.reader.join(5)
+
+
+def _early_child(root, cubes, conflict_limit, inbox, outbox, parent):
+    import ctypes
+    import json
+
+    signal.signal(signal.SIGINT, signal.SIG_IGN)
+    signal.signal(signal.SIGTERM, signal.SIG_DFL)
+    try:
+        ctypes.CDLL(None).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG: die with the parent
+    except (OSError, AttributeError):
+        pass
+    if os.getppid() != parent:
+        return
+    # The copy of the root solver writes no proof lines into the parent's
+    # file and reports no progress of its own.
+    root._proof = None
+    root.progress = None
+    os.nice(10)
+    os.set_blocking(inbox, False)
+    answered = set()
+    pending = b""
+    for index in range(len(cubes) - 1, -1, -1):
+        while True:
+            try:
+                data = os.read(inbox, 65536)
+            except BlockingIOError:
+                break
+            if not data:
+                return
+            pending += data
+            *lines, pending = pending.split(b"\n")
+            answered.update(int(line) for line in lines if line)
+        if index in answered:
+            continue
+        before = _counters(root)
+        if conflict_limit is not None:
+            root.conf_budget(conflict_limit)
+        status = root.solve_limited(assumptions=cubes[index])
+        if status is None:
+            continue
+        after = _counters(root)
+        answer = {"index": index, "status": status, "model": None, "core": None, "skipped": False,
+                  "worker": "local", "stats": {key: after[key] - before[key] for key in after}}
+        if status:
+            answer["model"] = root.get_model()
+        else:
+            answer["core"] = root.get_core() or []
+        data = (json.dumps(answer) + "\n").encode()
+        while data:
+            data = data[os.write(outbox, data):]
+        if status or not answer["core"]:
+            return
 
 
 def _worker_threads(client, deadline):
@@ -367,93 +590,125 @@ def _worker_threads(client, deadline):
     return max(1, sum(client.nthreads().values()))
 
 
-def _conquer(client, clauses, nvars, options, root, deadline, conflict_limit, cubes_per_worker, stop, progress):
+def _conquer(client, clauses, nvars, options, root, deadline, conflict_limit, cubes_per_worker, stop, progress,
+             split=None, early=None, arrived=None):
     threads = _worker_threads(client, deadline)
-    if root is None:
-        root = Solver(**options)
-        root.ensure_vars(nvars)
-        root.append_formula(clauses)
-    split = make_cubes(root, max(2, threads * cubes_per_worker), candidate_variables(clauses, 48))
+    if split is None:
+        if root is None:
+            root = _root(clauses, nvars, options)
+        split = make_cubes(root, max(2, threads * cubes_per_worker), candidate_variables(clauses, 48))
+    arrived = queue.Queue() if arrived is None else arrived
     cubes = split.open
     total = len(cubes) + split.refuted
     refuted = split.refuted
     done = 0
-    stats = {"conflicts": 0, "decisions": 0, "propagations": 0, "restarts": 0, "lookahead_probes": split.probes,
-             "conflicts_by_worker": {}}
+    stats = _no_stats(split.probes)
+    # The cubes not answered yet, with their task once it is submitted.
+    pending = dict.fromkeys(range(len(cubes)))
 
     def report(force=False):
         if progress is not None:
             progress(total, done, len(pending), refuted, threads, stats["conflicts"], force=force)
 
-    pending = {}
-    if not cubes:
-        report(force=True)
-        return ParallelResult(False, None, total, done, refuted, threads, stats)
+    def settled(index):
+        future = pending.pop(index)
+        if future is not None and not future.done():
+            future.cancel()
+        if early is not None:
+            early.answered(index)
 
-    token = uuid.uuid4().hex
-    formula = client.scatter([_Formula(token, nvars, clauses, options)], broadcast=True, hash=False)[0]
-    arrived = queue.Queue()
-    for index, cube in enumerate(cubes):
+    def submit(index):
         time_left = None if deadline is None else deadline - time.perf_counter()
         future = client.submit(
-            _solve_cube, formula, index, cube, conflict_limit, time_left,
+            _solve_cube, formula, index, cubes[index], conflict_limit, time_left,
             key="mirl-cube-%s-%d" % (token, index), retries=2, pure=False,
         )
         pending[index] = future
         future.add_done_callback(arrived.put)
 
+    def take(answer):
+        """Counts a cube's answer; the status of the run once it is known
+        (True, or None for a limit), else False while cubes remain."""
+        nonlocal done, refuted, model
+        index = answer["index"]
+        if index not in pending:
+            # Answered on both sides, or covered by a core meanwhile.
+            return False
+        settled(index)
+        for key, value in (answer["stats"] or {}).items():
+            stats[key] += value
+        if answer["stats"]:
+            by_worker = stats["conflicts_by_worker"]
+            by_worker[answer["worker"]] = by_worker.get(answer["worker"], 0) + answer["stats"]["conflicts"]
+        if answer["worker"] == "local":
+            stats["local_cubes"] += 1
+        if answer["status"] is True:
+            bad = _falsified(clauses, answer["model"])
+            if bad is not None:
+                raise ParallelError("a worker returned a model that falsifies clause %d" % (bad + 1))
+            model = answer["model"]
+            done += 1
+            return True
+        if answer["status"] is None:
+            # Stopped by the conflict limit or the time limit.
+            return None
+        done += 1
+        refuted += 1
+        core = answer["core"]
+        if not core:
+            # The clauses alone are unsatisfiable.
+            for other in list(pending):
+                settled(other)
+                refuted += 1
+            return False
+        covered = set(core)
+        for other in [i for i in pending if covered <= set(cubes[i])]:
+            settled(other)
+            refuted += 1
+        return False
+
+    if not cubes:
+        report(force=True)
+        return ParallelResult(False, None, total, done, refuted, threads, stats)
+
     status = False
     model = None
+    # What the local search answered while the cluster started.
+    while pending and status is False:
+        try:
+            status = take(arrived.get_nowait())
+        except queue.Empty:
+            break
+    if status is not False or not pending:
+        report(force=True)
+        return ParallelResult(status, model, total, done, refuted, threads, stats)
+
+    if early is not None:
+        early.yield_cores()
+    token = uuid.uuid4().hex
+    formula = client.scatter([_Formula(token, nvars, clauses, options)], broadcast=True, hash=False)[0]
+    for index in list(pending):
+        submit(index)
+
     try:
         while pending:
             if stop.is_set() or (deadline is not None and time.perf_counter() >= deadline):
                 status = None
                 break
             try:
-                future = arrived.get(timeout=_POLL)
+                item = arrived.get(timeout=_POLL)
             except queue.Empty:
                 report()
                 continue
-            answer = _answer_of(future, pending)
+            answer = item if isinstance(item, dict) else _answer_of(item, pending)
             if answer is None:
                 continue
-            index = answer["index"]
-            if pending.pop(index, None) is None:
-                # Covered by a core and cancelled here, but it had finished.
-                continue
-            for key, value in (answer["stats"] or {}).items():
-                stats[key] += value
-            if answer["stats"]:
-                by_worker = stats["conflicts_by_worker"]
-                by_worker[answer["worker"]] = by_worker.get(answer["worker"], 0) + answer["stats"]["conflicts"]
-            if answer["status"] is True:
-                model = answer["model"]
-                bad = _falsified(clauses, model)
-                if bad is not None:
-                    raise ParallelError("a worker returned a model that falsifies clause %d" % (bad + 1))
-                done += 1
-                status = True
+            status = take(answer)
+            if status is not False:
                 break
-            if answer["status"] is None:
-                # Stopped by the conflict limit or the time limit.
-                status = None
-                break
-            done += 1
-            refuted += 1
-            core = answer["core"]
-            if not core:
-                # The clauses alone are unsatisfiable.
-                refuted += len(pending)
-                client.cancel(list(pending.values()))
-                pending.clear()
-                break
-            covered = set(core)
-            for other in [i for i in pending if covered <= set(cubes[i])]:
-                pending.pop(other).cancel()
-                refuted += 1
         report(force=True)
     finally:
-        outstanding = list(pending.values())
+        outstanding = [future for future in pending.values() if future is not None]
         if outstanding:
             client.cancel(outstanding)
         try:
@@ -477,7 +732,7 @@ def _answer_of(future, pending):
         return None
     if future.status == "error":
         error = future.exception()
-        index = next((i for i, f in pending.items() if f.key == future.key), None)
+        index = next((i for i, f in pending.items() if f is not None and f.key == future.key), None)
         if index is None:
             return None
         text = str(error).splitlines()[0] if str(error) else ""
@@ -507,7 +762,6 @@ def run_command(options, root, formula, out, comment, start):
     progress = None if options.quiet else progress_table(sys.stderr, options.report_interval, start)
     time_limit = None if options.time_limit is None else max(0.0, options.time_limit - (time.perf_counter() - start))
     try:
-        _distributed()
         with cli._kernel_output_to_stderr(out):
             result = solve(
                 list(formula), formula.nvars, jobs=None if options.scheduler else options.jobs,
@@ -520,8 +774,8 @@ def run_command(options, root, formula, out, comment, start):
         for signum, handler in previous.items():
             signal.signal(signum, handler)
     stats = result.stats
-    comment("cubes %d: %d answered by workers, %d refuted, %d worker threads" % (
-        result.cubes, result.done, result.refuted, result.workers))
+    comment("cubes %d: %d answered by workers, %d by the local search, %d refuted, %d worker threads" % (
+        result.cubes, result.done - stats["local_cubes"], stats["local_cubes"], result.refuted, result.workers))
     comment("conflicts %d, decisions %d, propagations %d, restarts %d (summed over the workers)" % (
         stats["conflicts"], stats["decisions"], stats["propagations"], stats["restarts"]))
     comment("total time %.3f s" % (time.perf_counter() - start))

@@ -601,7 +601,15 @@ class Solver(PySATInterface):
         # the highest level among the others is where it becomes unit.
         # implication_level takes a literal for its variable.
         levels = set(map(_implication_level, _repeat(handle, size), literals))
-        run.glue = glue = len(levels)
+        glue = len(levels)
+        if run.placed:
+            # The assumption levels stay for the whole call, as level 0
+            # does: counted in the glue, they made every lemma over them
+            # look worse than it is, and reductions deleted the useful ones
+            # (a cube of five assumptions took six times the conflicts it
+            # takes as five unit clauses).
+            glue = max(1, glue - sum(1 for level in levels if level <= run.placed))
+        run.glue = glue
         run.glue_of[bytes(_compress_clause(handle, cid))] = glue
         levels.discard(at)
         run.target = max(levels)
