@@ -23,9 +23,8 @@ namespace {
 constexpr int max_visit_depth = 1000;
 constexpr int32_t rank_unassigned = 0x7fffffff;
 
-// State hoisted for one drain of the queue. Nested visits (queue type
-// recursive) share it; each visit keeps its counts in locals and adds them
-// here when it returns.
+// State hoisted for one drain of the queue, shared by nested visits (queue
+// type recursive).
 struct Pass {
     SolverState *s;
     uint8_t *values;
@@ -78,16 +77,15 @@ inline void prefetch_record(const WatchSlot *slot) {
 }
 
 // Visits the clauses watching the false literal f. Returns -1 when the
-// visit stopped on a conflict, else 0.
-int visit(Pass &p, Literal *f, int depth) {
+// visit stopped on a conflict, else 0. One copy per queue discipline and
+// for level 0 (where clauses found satisfied are marked dead) or above.
+template <bool root, int32_t queue_type>
+__attribute__((noinline)) int visit(Pass &p, Literal *f, int depth) {
     SolverState *const s = p.s;
     uint8_t *const values = p.values;
     Variable *const *const variables = p.variables;
-    const int32_t level = p.level;
-    const bool root = level == 0;
-    const int32_t queue_type = p.queue_type;
-    uint64_t visits[4] = {0, 0, 0, 0};
-    uint64_t other_watch_true = 0;
+    const int32_t level = root ? 0 : p.level;
+    uint64_t *const visits = p.visits;
     int result = 0;
 next_literal:
     WatchSlot **link = &f->watches;
@@ -118,7 +116,7 @@ next_literal:
             const uint32_t implied = lits[other];
             const uint8_t vt = values[implied];
             if (vt == val_true) {
-                other_watch_true++;
+                p.other_watch_true++;
                 goto satisfied;
             }
             int32_t target, own;
@@ -189,7 +187,7 @@ next_literal:
             if (next == nullptr) {
                 // The last entry of the chain: carry on with the implied
                 // literal instead of nesting.
-                finish_literal(p, f);
+                if (root) finish_literal(p, f);
                 f = now_false;
                 goto next_literal;
             }
@@ -197,7 +195,7 @@ next_literal:
                 std::fprintf(stderr, "bcp max depth %d reached enqueue\n", max_visit_depth);
                 std::fflush(stderr);
                 queue_push(s, now_false);
-            } else if (visit(p, now_false, depth - 1) < 0) {
+            } else if (visit<root, queue_type>(p, now_false, depth - 1) < 0) {
                 result = -1;
                 break;
             }
@@ -228,10 +226,17 @@ next_literal:
         continue;
     }
     }
-    finish_literal(p, f);
-    for (int c = 1; c < 4; c++) p.visits[c] += visits[c];
-    p.other_watch_true += other_watch_true;
+    if (root) finish_literal(p, f);
     return result;
+}
+
+using Visit = int (*)(Pass &p, Literal *f, int depth);
+
+template <bool root>
+Visit visit_for(int32_t queue_type) {
+    if (queue_type == qtype_recursive) return visit<root, qtype_recursive>;
+    if (queue_type == qtype_fifo) return visit<root, qtype_fifo>;
+    return visit<root, qtype_lifo>;
 }
 
 }  // namespace
@@ -313,11 +318,16 @@ int propagate(SolverState *s) {
     p.top = first + record->count;
     p.queue_type = s->options.queue_type;
     p.xref = s->options.xref;
+    const Visit visit_literal = p.level == 0 ? visit_for<true>(p.queue_type) : visit_for<false>(p.queue_type);
     int result = 0;
     while (Literal *f = queue_pop(s)) {
         // Only a false literal has anything to say about its clauses.
         if (p.values[f->code] != val_false) continue;
-        if (visit(p, f, max_visit_depth) < 0) {
+        // The first record of the next literal's chain was prefetched when
+        // that literal was implied: start loading the second one as well.
+        if (const Literal *g = s->queue.head)
+            if (const WatchSlot *h = g->watches) prefetch_record(h->link);
+        if (visit_literal(p, f, max_visit_depth) < 0) {
             result = -1;
             break;
         }
