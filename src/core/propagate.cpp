@@ -71,6 +71,7 @@ void finish_literal(Pass &p, Literal *f) {
 // and a prefetch never faults): the line of the slot and the line of the
 // header, which is the next one when the record starts half way into a line.
 inline void prefetch_record(const WatchSlot *slot) {
+    if (slot == nullptr) return;
     const uintptr_t at = reinterpret_cast<uintptr_t>(slot);
     __builtin_prefetch(reinterpret_cast<const void *>(at));
     __builtin_prefetch(reinterpret_cast<const void *>((at | 31u) + 1));
