@@ -92,9 +92,10 @@ next_literal:
     WatchSlot **link = &f->watches;
     while (WatchSlot *slot = *link) {
         // The chain is a pointer chase through clause records: start loading
-        // the next record while this one is decided.
+        // the next record's slot line while this one is decided (prefetching
+        // its header line too cost more instructions than it saved).
         WatchSlot *const next = slot->link;
-        prefetch_record(next);
+        if (next != nullptr) __builtin_prefetch(next);
         Clause *const k = slot_clause(slot);
         const uint32_t flags = k->flags;
         if (flags & (clf_dead | clf_conflicting)) {
