@@ -6,9 +6,10 @@
 // with the bookkeeping every bcp/nbcp pass does before and after it.
 //
 // The visit order, the counters, the trail order and the reasons are seen by
-// callers, so the loops below only trim memory traffic: counters live in the
-// pass record and are published once, the value table and trail are hoisted,
-// and a binary clause is decided from its header line alone.
+// callers, so the loops below only trim work and waiting: counters live in
+// the pass record and are published once, the value table and a trail cursor
+// are hoisted, the visit has one copy per queue discipline and level 0, and
+// the clause records a drain is about to read are prefetched.
 #include "core/propagate.h"
 
 #include <cstdio>
