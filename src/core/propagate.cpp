@@ -6,9 +6,10 @@
 // with the bookkeeping every bcp/nbcp pass does before and after it.
 //
 // The visit order, the counters, the trail order and the reasons are seen by
-// callers, so the loops below only trim memory traffic: counters live in the
-// pass record and are published once, the value table and trail are hoisted,
-// and a binary clause is decided from its header line alone.
+// callers, so the loops below only trim work and waiting: counters live in
+// the pass record and are published once, the value table and a trail cursor
+// are hoisted, the visit has one copy per queue discipline and level 0, and
+// the clause records a drain is about to read are prefetched.
 #include "core/propagate.h"
 
 #include <cstdio>
@@ -23,22 +24,17 @@ namespace {
 constexpr int max_visit_depth = 1000;
 constexpr int32_t rank_unassigned = 0x7fffffff;
 
-// What one visit of a watching clause decided.
-enum class Outcome { satisfied, conflict, imply, move };
-
-// State hoisted for one drain of the queue.
+// State hoisted for one drain of the queue, shared by nested visits (queue
+// type recursive).
 struct Pass {
     SolverState *s;
     uint8_t *values;
     Variable *const *variables;
-    Variable **trail;
-    LevelRecord *record;  // the current level's record
+    Variable **top;  // the current level's next trail entry
     int32_t level;
     int32_t queue_type;
     bool xref;
-    uint64_t binary_visits;
-    uint64_t ternary_visits;
-    uint64_t long_visits;
+    uint64_t visits[4];  // by size class; class 0 (one literal) is not counted
     uint64_t other_watch_true;
 };
 
@@ -72,163 +68,178 @@ void finish_literal(Pass &p, Literal *f) {
     }
 }
 
+// Starts loading the clause record of a chain entry (null: nothing to load,
+// and a prefetch never faults): the line of the slot and the line of the
+// header, which is the next one when the record starts half way into a line.
+inline void prefetch_record(const WatchSlot *slot) {
+    if (slot == nullptr) return;
+    const uintptr_t at = reinterpret_cast<uintptr_t>(slot);
+    __builtin_prefetch(reinterpret_cast<const void *>(at));
+    __builtin_prefetch(reinterpret_cast<const void *>((at | 31u) + 1));
+}
+
 // Visits the clauses watching the false literal f. Returns -1 when the
-// visit stopped on a conflict, else 0.
-int visit(Pass &p, Literal *f, int depth) {
+// visit stopped on a conflict, else 0. One copy per queue discipline and
+// for level 0 (where clauses found satisfied are marked dead) or above.
+template <bool root, int32_t queue_type>
+__attribute__((noinline)) int visit(Pass &p, Literal *f, int depth) {
     SolverState *const s = p.s;
     uint8_t *const values = p.values;
     Variable *const *const variables = p.variables;
+    const int32_t level = root ? 0 : p.level;
+    uint64_t *const visits = p.visits;
+    int result = 0;
 next_literal:
     WatchSlot **link = &f->watches;
     while (WatchSlot *slot = *link) {
         // The chain is a pointer chase through clause records: start loading
-        // the next record while this one is decided.
-        __builtin_prefetch(slot->link);
+        // the next record's slot line while this one is decided (prefetching
+        // its header line too cost more instructions than it saved).
+        WatchSlot *const next = slot->link;
+        if (next != nullptr) __builtin_prefetch(next);
         Clause *const k = slot_clause(slot);
         const uint32_t flags = k->flags;
         if (flags & (clf_dead | clf_conflicting)) {
             link = &slot->link;
             continue;
         }
-        const uint32_t *const lits = k->lits;
-        const int32_t own = slot->position;
-        const int32_t other = k->watch[slot_index(slot) ^ 1].position;
-        uint32_t implied = 0;
-        int32_t target = -1;
-        Outcome outcome;
-        switch (flags & clf_size_mask) {
-        case 1u << clf_size_shift: {
-            p.binary_visits++;
-            implied = lits[other];
-            const uint8_t vt = values[implied];
-            if (vt == val_true) {
-                p.other_watch_true++;
-                outcome = Outcome::satisfied;
-            } else {
-                outcome = vt == val_false ? Outcome::conflict : Outcome::imply;
-            }
-            break;
-        }
-        case 2u << clf_size_shift: {
-            p.ternary_visits++;
-            implied = lits[other];
-            const uint8_t vt = values[implied];
-            if (vt == val_true) {
-                p.other_watch_true++;
-                outcome = Outcome::satisfied;
-                break;
-            }
-            target = 3 - other - own;
-            const uint8_t vu = values[lits[target]];
-            if (vu == val_true)
-                outcome = Outcome::satisfied;
-            else if (vu == val_false)
-                outcome = vt == val_false ? Outcome::conflict : Outcome::imply;
-            else
-                outcome = Outcome::move;
-            break;
-        }
-        case 3u << clf_size_shift: {
-            p.long_visits++;
-            implied = lits[other];
-            const uint8_t vt = values[implied];
-            if (vt == val_true) {
-                p.other_watch_true++;
-                outcome = Outcome::satisfied;
-                break;
-            }
-            // Downward from the slot's own position, wrapping once round.
-            const int32_t n = static_cast<int32_t>(k->length);
-            outcome = vt == val_false ? Outcome::conflict : Outcome::imply;
-            for (int32_t i = (own == 0 ? n : own) - 1; i != own; i = (i == 0 ? n : i) - 1) {
-                if (i == other) continue;
-                const uint8_t v = values[lits[i]];
-                if (v == val_unassigned) {
-                    target = i;
-                    outcome = Outcome::move;
-                    break;
-                }
-                if (v == val_true) {
-                    outcome = Outcome::satisfied;
-                    break;
-                }
-            }
-            break;
-        }
-        default:
+        const uint32_t size_class = (flags & clf_size_mask) >> clf_size_shift;
+        if (size_class == size_class_unit) {
             // A watched clause of one literal whose literal became false:
             // nothing can satisfy it any more, so it is the conflict it is.
             dump_clause(s, k);
-            outcome = Outcome::conflict;
-            break;
+            goto conflict;
         }
+        {
+            visits[size_class]++;
+            const uint32_t *const lits = k->lits;
+            // The other watch is the slot 16 bytes away in the same record.
+            const int32_t other =
+                reinterpret_cast<const WatchSlot *>(reinterpret_cast<uintptr_t>(slot) ^ 16u)->position;
+            const uint32_t implied = lits[other];
+            const uint8_t vt = values[implied];
+            if (vt == val_true) {
+                p.other_watch_true++;
+                goto satisfied;
+            }
+            int32_t target, own;
+            if (size_class == size_class_binary) {
+                if (vt == val_false) goto conflict;
+                goto imply;
+            }
+            own = slot->position;
+            if (size_class == size_class_ternary) {
+                target = 3 - other - own;
+                const uint8_t vu = values[lits[target]];
+                if (vu == val_true) goto satisfied;
+                if (vu != val_false) goto move;
+                if (vt == val_false) goto conflict;
+                goto imply;
+            }
+            // Four literals or more: downward from the slot's own position,
+            // wrapping once round, past the other watch. The own literal is
+            // false and an even value is unassigned (0) or true (2), so one
+            // test per literal passes over the false and substituted ones.
+            for (target = own - 1; target >= 0; target--) {
+                const uint8_t v = values[lits[target]];
+                if (v & 1u) continue;
+                if (v == val_true) goto satisfied;
+                if (target != other) goto move;
+            }
+            for (target = static_cast<int32_t>(k->length) - 1; target > own; target--) {
+                const uint8_t v = values[lits[target]];
+                if (v & 1u) continue;
+                if (v == val_true) goto satisfied;
+                if (target != other) goto move;
+            }
+            if (vt == val_false) goto conflict;
+            goto imply;
 
-        switch (outcome) {
-        case Outcome::move: {
-            *link = slot->link;
+        move: {
+            *link = next;
             slot->position = target;
             Literal *w = literal_of(variables, lits[target]);
             slot->link = w->watches;
             w->watches = slot;
             continue;  // *link is already the next entry
         }
-        case Outcome::satisfied:
-            if (p.level == 0) mark_dead(s, k);
-            link = &slot->link;
-            continue;
-        case Outcome::conflict: {
-            int32_t &count = s->conflicting_count;
-            if (s->max_conflicting == 1) {
-                s->conflicting[count++] = static_cast<int32_t>(k->id);
-                finish_literal(p, f);
-                return -1;
+
+        imply: {
+            // The trail write of assign, without its enqueue.
+            Variable *const v = variables[implied >> 1];
+            *p.top++ = v;
+            values[implied] = val_true;
+            values[implied ^ 1u] = val_false;
+            v->reason = static_cast<int32_t>(k->id);
+            v->level = level;
+            if (root) mark_dead(s, k);
+            Literal *const now_false = (implied & 1u) ? &v->pos : &v->neg;
+            // Its chain is walked later in this drain: start loading the
+            // first record now.
+            prefetch_record(now_false->watches);
+            if (queue_type != qtype_recursive) {
+                if (!(now_false->flags & litf_in_queue)) {
+                    if (queue_type == qtype_fifo)
+                        queue_link_at_tail(s, now_false);
+                    else
+                        queue_link_at_head(s, now_false);
+                }
+                link = &slot->link;
+                continue;
             }
-            if (count >= s->max_conflicting) {
-                finish_literal(p, f);
-                return -1;
+            if (next == nullptr) {
+                // The last entry of the chain: carry on with the implied
+                // literal instead of nesting.
+                if (root) finish_literal(p, f);
+                f = now_false;
+                goto next_literal;
             }
-            s->conflicting[count++] = static_cast<int32_t>(k->id);
-            k->flags |= clf_conflicting;
+            if (depth == 0) {
+                std::fprintf(stderr, "bcp max depth %d reached enqueue\n", max_visit_depth);
+                std::fflush(stderr);
+                queue_push(s, now_false);
+            } else if (visit<root, queue_type>(p, now_false, depth - 1) < 0) {
+                result = -1;
+                break;
+            }
             link = &slot->link;
             continue;
         }
-        case Outcome::imply:
-            break;
         }
 
-        // Imply: the trail write of assign, without its enqueue.
-        Variable *const v = variables[implied >> 1];
-        p.trail[p.record->start + p.record->count++] = v;
-        values[implied] = val_true;
-        values[implied ^ 1u] = val_false;
-        v->reason = static_cast<int32_t>(k->id);
-        v->level = p.level;
-        if (p.level == 0) mark_dead(s, k);
-        Literal *const now_false = (implied & 1u) ? &v->pos : &v->neg;
-        if (p.queue_type != qtype_recursive) {
-            queue_push(s, now_false);
-            link = &slot->link;
-            continue;
-        }
-        if (slot->link == nullptr) {
-            // The last entry of the chain: carry on with the implied literal
-            // instead of nesting.
-            finish_literal(p, f);
-            f = now_false;
-            goto next_literal;
-        }
-        if (depth == 0) {
-            std::fprintf(stderr, "bcp max depth %d reached enqueue\n", max_visit_depth);
-            std::fflush(stderr);
-            queue_push(s, now_false);
-        } else if (visit(p, now_false, depth - 1) < 0) {
-            finish_literal(p, f);
-            return -1;
-        }
+    satisfied:
+        if (root) mark_dead(s, k);
         link = &slot->link;
+        continue;
+
+    conflict: {
+        int32_t &count = s->conflicting_count;
+        if (s->max_conflicting == 1) {
+            s->conflicting[count++] = static_cast<int32_t>(k->id);
+            result = -1;
+            break;
+        }
+        if (count >= s->max_conflicting) {
+            result = -1;
+            break;
+        }
+        s->conflicting[count++] = static_cast<int32_t>(k->id);
+        k->flags |= clf_conflicting;
+        link = &slot->link;
+        continue;
     }
-    finish_literal(p, f);
-    return 0;
+    }
+    if (root) finish_literal(p, f);
+    return result;
+}
+
+using Visit = int (*)(Pass &p, Literal *f, int depth);
+
+template <bool root>
+Visit visit_for(int32_t queue_type) {
+    if (queue_type == qtype_recursive) return visit<root, qtype_recursive>;
+    if (queue_type == qtype_fifo) return visit<root, qtype_fifo>;
+    return visit<root, qtype_lifo>;
 }
 
 }  // namespace
@@ -304,23 +315,30 @@ int propagate(SolverState *s) {
     p.s = s;
     p.values = s->value_table.data;
     p.variables = s->variables.data;
-    p.trail = s->trail.data;
     p.level = s->level;
-    p.record = &s->levels.data[s->level];
+    LevelRecord *const record = &s->levels.data[s->level];
+    Variable **const first = s->trail.data + record->start;
+    p.top = first + record->count;
     p.queue_type = s->options.queue_type;
     p.xref = s->options.xref;
+    const Visit visit_literal = p.level == 0 ? visit_for<true>(p.queue_type) : visit_for<false>(p.queue_type);
     int result = 0;
     while (Literal *f = queue_pop(s)) {
         // Only a false literal has anything to say about its clauses.
         if (p.values[f->code] != val_false) continue;
-        if (visit(p, f, max_visit_depth) < 0) {
+        // The first record of the next literal's chain was prefetched when
+        // that literal was implied: start loading the second one as well.
+        if (const Literal *g = s->queue.head)
+            if (const WatchSlot *h = g->watches) prefetch_record(h->link);
+        if (visit_literal(p, f, max_visit_depth) < 0) {
             result = -1;
             break;
         }
     }
-    s->clause_2_counter += p.binary_visits;
-    s->clause_3_counter += p.ternary_visits;
-    s->clause_n_counter += p.long_visits;
+    record->count = static_cast<int32_t>(p.top - first);
+    s->clause_2_counter += p.visits[size_class_binary];
+    s->clause_3_counter += p.visits[size_class_ternary];
+    s->clause_n_counter += p.visits[size_class_long];
     s->clause_d_counter += p.other_watch_true;
     if (bound_count(s) > s->max_bound) s->max_bound = bound_count(s);
     // Everything queued has now been visited at level 0.
