@@ -621,7 +621,7 @@ class Solver(PySATInterface):
         handle = self._handle
         target = run.target
         at = run.level
-        if self._policy.mode is STABLE:
+        if self._policy.mode == STABLE:
             trail = _info(handle, _BOUND)
             if trail > run.best:
                 run.best = trail
