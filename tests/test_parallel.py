@@ -40,6 +40,10 @@ def write_cnf(path, clauses):
 
 def test_answers_and_models_agree_with_minisat(cluster, tmp_path, capsys):
     client, local = cluster
+    if parallel._fork_server_available():
+        # The workers come from the fork server, never from this process,
+        # whose threads may hold locks at the moment of a fork.
+        assert os.getpid() not in client.run(os.getppid).values()
     formulas = [random_ksat(120, 511, 3, seed) for seed in range(5)]
     formulas += [pigeonhole(6), parity_chain(40, 1, 3), [[1, 2], [-1], [-2]]]
     for clauses in formulas:
@@ -125,9 +129,7 @@ def test_the_command_line_starts_its_own_cluster(tmp_path):
     env["PYTHONPATH"] = os.pathsep.join([os.path.join(ROOT, "python")] + [p for p in sys.path if p])
     for clauses in (random_ksat(150, 600, 3, 7), random_ksat(150, 700, 3, 2)):
         path = write_cnf(tmp_path / "f.cnf", clauses)
-        process = subprocess.Popen([sys.executable, "-m", "mirl", "--jobs", "2", path], stdout=subprocess.PIPE,
-                                   stderr=subprocess.PIPE, text=True, env=env, cwd=ROOT, start_new_session=True)
-        out, err = process.communicate(timeout=120)
+        process, out, err = run_in_own_session([sys.executable, "-m", "mirl", "--jobs", "2", path], env, 120)
         expected = minisat_answer(clauses)
         assert process.returncode == (10 if expected else 20), err
         if expected:
@@ -168,6 +170,25 @@ def test_ctrl_c_stops_the_run_and_every_worker(tmp_path):
             break
         time.sleep(0.1)
     assert survivors == []
+
+
+def run_in_own_session(command, env, timeout):
+    """Runs the command in a session of its own; past the timeout, every
+    process of the session is killed and the test fails with what the
+    command printed so far."""
+    with subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env, cwd=ROOT,
+                          start_new_session=True) as process:
+        try:
+            out, err = process.communicate(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            for pid in live_members_of_session(process.pid):
+                try:
+                    os.kill(pid, signal.SIGKILL)
+                except ProcessLookupError:
+                    pass
+            out, err = process.communicate()
+            pytest.fail("%s did not end within %d s; it printed:\n%s%s" % (" ".join(command), timeout, out, err))
+    return process, out, err
 
 
 def live_members_of_session(session):

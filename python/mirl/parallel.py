@@ -15,9 +15,10 @@ is refuted.
 The same code runs on a local cluster started for one call (``jobs``) and on
 the workers of a running scheduler (``scheduler``); Dask is imported only
 here, so the sequential solver never needs it.  A local cluster takes about
-a second to start, most of it importing Dask: on Linux, a child process
-forked before that solves cubes from the last one down meanwhile (see
-``_EarlySearch``).
+a second to start, most of it importing Dask: on Linux, its workers are
+forked from a fork server that imports Dask while this process does, and a
+child process forked before that solves cubes from the last one down
+meanwhile (see ``_EarlySearch``).
 """
 
 import os
@@ -215,36 +216,84 @@ def _stop_run(token):
 
 # -- the client side --------------------------------------------------------------
 
-def _fork_workers():
-    """Whether the local cluster forks its worker processes: on Linux a
-    forked worker starts in a few tenths of a second, where a spawned one
-    imports Dask again (a second or more each)."""
+def _fork_server_available():
+    """Whether the local cluster's workers come from a fork server: on Linux
+    a worker forked from it starts in a few tenths of a second, where a
+    spawned one imports Dask again (a second or more each).  The workers are
+    never forked from this process itself, whose Dask threads may hold locks
+    at the moment of a fork (a worker forked then can wait on them forever)."""
     import multiprocessing
     import sys
 
-    return sys.platform.startswith("linux") and "fork" in multiprocessing.get_all_start_methods()
+    return sys.platform.startswith("linux") and "forkserver" in multiprocessing.get_all_start_methods()
 
 
-# Set while this process forks the worker processes of a local cluster.
-_FORKING = False
+# The modules the fork server imports once for all the workers it forks.
+# ``mirl._fork_server`` makes the server's children ignore SIGINT.
+_FORK_SERVER_PRELOAD = ["mirl._fork_server", "distributed", "mirl.parallel", "mirl._dask_plugins"]
 
 
-def _after_fork_in_child():
-    # A forked worker inherits the signal handlers of the command; Ctrl-C is
-    # for the command (it stops the workers itself), TERM ends the worker.
-    if _FORKING:
-        signal.signal(signal.SIGINT, signal.SIG_IGN)
-        signal.signal(signal.SIGTERM, signal.SIG_DFL)
+def _start_fork_server():
+    """Starts the fork server the local cluster's workers come from, when
+    there is none; True when this call started it.  The server is a fresh
+    interpreter (started by fork and exec, safe with threads) that imports
+    Dask while this process reads the formula and imports Dask too, so it
+    is started as early as possible."""
+    if not _fork_server_available():
+        return False
+    import multiprocessing
+    from multiprocessing import forkserver
+
+    server = getattr(forkserver, "_forkserver", None)
+    if server is not None and getattr(server, "_forkserver_pid", None) is not None:
+        return False
+    multiprocessing.get_context("forkserver").set_forkserver_preload(_FORK_SERVER_PRELOAD)
+    forkserver.ensure_running()
+    return True
 
 
-if hasattr(os, "register_at_fork"):
-    os.register_at_fork(after_in_child=_after_fork_in_child)
+# Whether the command line started the fork server (before it read the
+# formula); it stops it at the end of the run.
+_COMMAND_SERVER = False
+
+
+def start_fork_server_for_command():
+    """The command line's early start of the fork server, when Dask is
+    there to run in it."""
+    global _COMMAND_SERVER
+    import importlib.util
+
+    try:
+        present = importlib.util.find_spec("distributed") is not None
+    except (ImportError, ValueError):
+        present = False
+    if present and _start_fork_server():
+        _COMMAND_SERVER = True
+
+
+def _stop_fork_server():
+    """Stops the fork server, once the workers forked from it are gone and
+    so is every process that shares its lifeline (the early search).  It
+    holds nothing worth an orderly exit, which takes a few tenths of a
+    second with Dask loaded: it is killed, and reaped."""
+    from multiprocessing import forkserver
+
+    server = getattr(forkserver, "_forkserver", None)
+    pid = getattr(server, "_forkserver_pid", None)
+    if pid is None:
+        return
+    try:
+        os.kill(pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
+    stop = getattr(server, "_stop", None)
+    if stop is not None:
+        stop()
 
 
 def start_local_cluster(jobs):
     """A local Dask cluster of ``jobs`` single-threaded worker processes and
     a client on it; close both with ``close_local_cluster``."""
-    global _FORKING
     distributed = _distributed()
     import logging
 
@@ -253,7 +302,7 @@ def start_local_cluster(jobs):
     # Ctrl-C in a terminal reaches the whole process group, but it is this
     # process that stops the run and closes the cluster, workers included:
     # the worker processes ignore SIGINT, those started now by inheriting
-    # the ignored signal (or setting it right after the fork), those the
+    # the ignored signal (from this process or the fork server), those the
     # nannies restart later by a plugin.  A Ctrl-C while the cluster starts
     # is lost.
     main = threading.current_thread() is threading.main_thread()
@@ -268,9 +317,15 @@ def start_local_cluster(jobs):
         "distributed.admin.system-monitor.gil.enabled": False,
         "distributed.admin.tick.interval": "1s",
     }
-    if _fork_workers():
-        settings["distributed.worker.multiprocessing-method"] = "fork"
-    _FORKING = True
+    if _fork_server_available():
+        _start_fork_server()
+        settings["distributed.worker.multiprocessing-method"] = "forkserver"
+        # The server runs with its own modules already; Dask would otherwise
+        # import its optional packages here to preload them.
+        import distributed.utils as utils
+
+        if hasattr(utils, "_forkserver_preload_set"):
+            utils._forkserver_preload_set = True
     try:
         with dask.config.set(settings):
             cluster = distributed.LocalCluster(
@@ -279,7 +334,6 @@ def start_local_cluster(jobs):
                 dashboard_address=None, scheduler_kwargs={"dashboard": False, "dashboard_address": "127.0.0.1:0"},
             )
     finally:
-        _FORKING = False
         if main:
             signal.signal(signal.SIGINT, previous)
     try:
@@ -391,8 +445,13 @@ def solve(clauses, nvars=None, *, jobs=None, scheduler=None, client=None, solver
     owned = None
     early = None
     split = None
+    own_server = False
     try:
         if jobs is not None:
+            # The workers' fork server imports Dask while this process splits
+            # the formula and imports it too (the command line starts it
+            # before it reads the formula).
+            own_server = _start_fork_server()
             # The cubes are known before the cluster is: the local search
             # starts on them at once, while Dask is imported and the workers
             # start.
@@ -427,6 +486,8 @@ def solve(clauses, nvars=None, *, jobs=None, scheduler=None, client=None, solver
         finally:
             if early is not None:
                 early.close()
+            if own_server:
+                _stop_fork_server()
 
 
 def _no_stats(probes):
@@ -746,6 +807,7 @@ def run_command(options, root, formula, out, comment, start):
     """``mirl --jobs N FILE`` and ``mirl --scheduler ADDRESS FILE``: the
     same answer lines, exit codes, limits and Ctrl-C handling as the
     sequential command, the cube counts in the progress table."""
+    global _COMMAND_SERVER
     import signal
     import sys
 
@@ -771,6 +833,9 @@ def run_command(options, root, formula, out, comment, start):
     except ParallelError as error:
         return cli._error(error)
     finally:
+        if _COMMAND_SERVER:
+            _COMMAND_SERVER = False
+            _stop_fork_server()
         for signum, handler in previous.items():
             signal.signal(signum, handler)
     stats = result.stats
