@@ -172,6 +172,34 @@ def test_ctrl_c_stops_the_run_and_every_worker(tmp_path):
     assert survivors == []
 
 
+def test_the_command_line_reports_workers_that_all_died(tmp_path):
+    # The command's own workers are not restarted by anyone: when every one
+    # of them is gone, the run ends with an error line instead of waiting.
+    path = write_cnf(tmp_path / "hard.cnf", pigeonhole(10))
+    env = dict(os.environ)
+    env["PYTHONPATH"] = os.pathsep.join([os.path.join(ROOT, "python")] + [p for p in sys.path if p])
+    command = [sys.executable, "-m", "mirl", "--jobs", "2", "--report-interval", "0.1", path]
+    with subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env,
+                          cwd=ROOT, start_new_session=True) as process:
+        try:
+            line = process.stderr.readline()
+            while line and "cubes" not in line:
+                line = process.stderr.readline()
+            assert line
+            for pid in live_members_of_session(process.pid):
+                if pid != process.pid:
+                    os.kill(pid, signal.SIGKILL)
+            out, err = process.communicate(timeout=60)
+        finally:
+            if process.poll() is None:
+                os.killpg(process.pid, signal.SIGKILL)
+                process.wait()
+    assert process.returncode == 1, err
+    assert "mirl: error: every worker of the local cluster has died\n" in err
+    assert "Traceback" not in err
+    assert live_members_of_session(process.pid) == []
+
+
 def run_in_own_session(command, env, timeout):
     """Runs the command in a session of its own; past the timeout, every
     process of the session is killed and the test fails with what the

@@ -476,12 +476,6 @@ def main(argv=None):
     # Cube-and-conquer reads the formula as the sequential search does, then
     # hands the loaded solver to the cube lookahead.
     parallel = options.jobs > 1 or options.scheduler is not None
-    if options.jobs > 1:
-        # The local cluster's workers come from a fork server that imports
-        # Dask meanwhile.
-        from .parallel import start_fork_server_for_command
-
-        start_fork_server_for_command()
 
     progress = None if options.quiet or parallel else ProgressTable(sys.stderr, options.report_interval, start)
     failure = None

@@ -217,11 +217,12 @@ def _stop_run(token):
 # -- the client side --------------------------------------------------------------
 
 def _fork_server_available():
-    """Whether the local cluster's workers come from a fork server: on Linux
-    a worker forked from it starts in a few tenths of a second, where a
-    spawned one imports Dask again (a second or more each).  The workers are
-    never forked from this process itself, whose Dask threads may hold locks
-    at the moment of a fork (a worker forked then can wait on them forever)."""
+    """Whether a cluster started once this process runs Dask's threads
+    takes its workers from a fork server: on Linux a worker forked from it
+    starts in a few tenths of a second, where a spawned one imports Dask
+    again (a second or more each).  They are never forked from this process
+    then: one of its threads may hold a lock at the moment of the fork (an
+    import, a log handler), and the worker would wait on it forever."""
     import multiprocessing
     import sys
 
@@ -235,60 +236,168 @@ _FORK_SERVER_PRELOAD = ["mirl._fork_server", "distributed", "mirl.parallel", "mi
 
 def _start_fork_server():
     """Starts the fork server the local cluster's workers come from, when
-    there is none; True when this call started it.  The server is a fresh
-    interpreter (started by fork and exec, safe with threads) that imports
-    Dask while this process reads the formula and imports Dask too, so it
-    is started as early as possible."""
-    if not _fork_server_available():
-        return False
+    there is none: a fresh interpreter (started by fork and exec, safe with
+    threads) that imports Dask once for all the workers it forks.  It ends
+    with this process."""
     import multiprocessing
     from multiprocessing import forkserver
 
     server = getattr(forkserver, "_forkserver", None)
     if server is not None and getattr(server, "_forkserver_pid", None) is not None:
-        return False
+        return
     multiprocessing.get_context("forkserver").set_forkserver_preload(_FORK_SERVER_PRELOAD)
     forkserver.ensure_running()
-    return True
 
 
-# Whether the command line started the fork server (before it read the
-# formula); it stops it at the end of the run.
-_COMMAND_SERVER = False
+# Dask settings of the workers.  Their sampling profiler and event loop
+# monitor wake up every few milliseconds and take the interpreter lock from
+# the solver each time; nobody reads them here.
+_WORKER_SETTINGS = {
+    "distributed.worker.profile.enabled": False,
+    "distributed.admin.system-monitor.gil.enabled": False,
+    "distributed.admin.tick.interval": "1s",
+}
 
 
-def start_fork_server_for_command():
-    """The command line's early start of the fork server, when Dask is
-    there to run in it."""
-    global _COMMAND_SERVER
-    import importlib.util
+class _ForkedWorkers:
+    """The worker processes of a local cluster, forked from this process
+    right after it imported Dask, while it has no other thread (a fork then
+    copies no lock another thread could hold, and Dask is imported once for
+    all).  Each waits for the scheduler's address on a pipe, then runs a Dask
+    worker of one thread until it is killed; it ignores SIGINT (Ctrl-C is
+    for this process, which stops the workers itself) and dies with this
+    process."""
 
+    def __init__(self, pids, inboxes):
+        self.pids = pids
+        self.inboxes = inboxes
+
+    @classmethod
+    def start(cls, count, inherited=()):
+        """``count`` workers, or None where a fork is not safe (no fork, or
+        other threads in this process).  ``inherited``: descriptors of this
+        process the workers close."""
+        import sys
+
+        if not sys.platform.startswith("linux") or threading.active_count() > 1:
+            return None
+        import ctypes  # noqa: F401 (imported before the fork, used by the children)
+
+        parent = os.getpid()
+        pids, inboxes = [], []
+        try:
+            for index in range(count):
+                read, write = os.pipe()
+                pid = os.fork()
+                if pid == 0:
+                    code = 0
+                    try:
+                        for fd in list(inherited) + inboxes + [write]:
+                            os.close(fd)
+                        _worker_child(read, parent, index)
+                    except BaseException:
+                        code = 1
+                    os._exit(code)
+                os.close(read)
+                pids.append(pid)
+                inboxes.append(write)
+        except BaseException:
+            cls(pids, inboxes).kill()
+            raise
+        return cls(pids, inboxes)
+
+    def connect(self, address):
+        """Sends the scheduler's address: the workers join it."""
+        data = address.encode() + b"\n"
+        for inbox in self.inboxes:
+            try:
+                os.write(inbox, data)
+            except OSError:  # a worker already gone
+                pass
+            os.close(inbox)
+        self.inboxes = []
+
+    def alive(self):
+        """How many of the workers still run."""
+        running = 0
+        for pid in self.pids:
+            try:
+                done, _ = os.waitpid(pid, os.WNOHANG)
+            except ChildProcessError:
+                continue
+            if done == 0:
+                running += 1
+        return running
+
+    def kill(self):
+        for inbox in self.inboxes:
+            os.close(inbox)
+        self.inboxes = []
+        for pid in self.pids:
+            try:
+                os.kill(pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+        for pid in self.pids:
+            try:
+                os.waitpid(pid, 0)
+            except ChildProcessError:
+                pass
+        self.pids = []
+
+
+def _worker_child(inbox, parent, index):
+    import ctypes
+    import logging
+
+    signal.signal(signal.SIGINT, signal.SIG_IGN)
+    signal.signal(signal.SIGTERM, signal.SIG_DFL)
     try:
-        present = importlib.util.find_spec("distributed") is not None
-    except (ImportError, ValueError):
-        present = False
-    if present and _start_fork_server():
-        _COMMAND_SERVER = True
-
-
-def _stop_fork_server():
-    """Stops the fork server, once the workers forked from it are gone and
-    so is every process that shares its lifeline (the early search).  It
-    holds nothing worth an orderly exit, which takes a few tenths of a
-    second with Dask loaded: it is killed, and reaped."""
-    from multiprocessing import forkserver
-
-    server = getattr(forkserver, "_forkserver", None)
-    pid = getattr(server, "_forkserver_pid", None)
-    if pid is None:
-        return
-    try:
-        os.kill(pid, signal.SIGKILL)
-    except ProcessLookupError:
+        ctypes.CDLL(None).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG: die with the parent
+    except (OSError, AttributeError):
         pass
-    stop = getattr(server, "_stop", None)
-    if stop is not None:
-        stop()
+    if os.getppid() != parent:
+        return
+    data = b""
+    while not data.endswith(b"\n"):
+        chunk = os.read(inbox, 4096)
+        if not chunk:
+            return
+        data += chunk
+    os.close(inbox)
+    import asyncio
+
+    import dask
+    import distributed
+
+    logging.getLogger("distributed").setLevel(logging.CRITICAL)
+
+    async def run():
+        async with distributed.Worker(data.decode().strip(), nthreads=1, name=index, memory_limit=0,
+                                      host="127.0.0.1") as worker:
+            await worker.finished()
+
+    with dask.config.set(_WORKER_SETTINGS):
+        asyncio.run(run())
+
+
+def _scheduler_for(workers):
+    """A local cluster of no worker of its own (only its scheduler), joined
+    by the forked ``workers``, and a client on it."""
+    distributed = _distributed()
+    import logging
+
+    cluster = distributed.LocalCluster(
+        n_workers=0, processes=True, silence_logs=logging.CRITICAL, host="127.0.0.1",
+        dashboard_address=None, scheduler_kwargs={"dashboard": False, "dashboard_address": "127.0.0.1:0"},
+    )
+    try:
+        client = distributed.Client(cluster)
+    except BaseException:
+        cluster.close()
+        raise
+    workers.connect(cluster.scheduler_address)
+    return client, cluster
 
 
 def start_local_cluster(jobs):
@@ -309,14 +418,7 @@ def start_local_cluster(jobs):
     previous = signal.signal(signal.SIGINT, signal.SIG_IGN) if main else None
     if previous is None:
         previous = signal.SIG_DFL
-    settings = {
-        # The workers' sampling profiler and event loop monitor wake up
-        # every few milliseconds and take the interpreter lock from the
-        # solver each time; nobody reads them here.
-        "distributed.worker.profile.enabled": False,
-        "distributed.admin.system-monitor.gil.enabled": False,
-        "distributed.admin.tick.interval": "1s",
-    }
+    settings = dict(_WORKER_SETTINGS)
     if _fork_server_available():
         _start_fork_server()
         settings["distributed.worker.multiprocessing-method"] = "forkserver"
@@ -445,13 +547,9 @@ def solve(clauses, nvars=None, *, jobs=None, scheduler=None, client=None, solver
     owned = None
     early = None
     split = None
-    own_server = False
+    forked = None
     try:
         if jobs is not None:
-            # The workers' fork server imports Dask while this process splits
-            # the formula and imports it too (the command line starts it
-            # before it reads the formula).
-            own_server = _start_fork_server()
             # The cubes are known before the cluster is: the local search
             # starts on them at once, while Dask is imported and the workers
             # start.
@@ -460,23 +558,34 @@ def solve(clauses, nvars=None, *, jobs=None, scheduler=None, client=None, solver
             split = make_cubes(root, max(2, jobs * cubes_per_worker), candidate_variables(clauses, 48))
             early = _EarlySearch.start(root, split.open, conflict_limit, arrived)
         _distributed()
+        if jobs is not None:
+            # This process still has a single thread: the workers are forked
+            # now (else they come from a fork server, see start_local_cluster).
+            forked = _ForkedWorkers.start(jobs, early.descriptors() if early is not None else ())
+        if early is not None:
+            early.listen()
         if stop.is_set():
             # Stopped while Dask was imported: no cluster to start.
             cubes, refuted = (len(split.open) + split.refuted, split.refuted) if split else (0, 0)
             return ParallelResult(None, None, cubes, 0, refuted, 0, _no_stats(split.probes if split else 0))
-        if jobs is not None:
-            client, cluster = start_local_cluster(jobs)
-            owned = (client, cluster)
+        if forked is not None:
+            owned = _scheduler_for(forked)
+            client = owned[0]
+        elif jobs is not None:
+            owned = start_local_cluster(jobs)
+            client = owned[0]
         elif scheduler is not None:
             client = connect(scheduler)
             owned = (client, None)
         return _conquer(client, clauses, nvars, options, root, deadline, conflict_limit, cubes_per_worker, stop,
-                        progress, split, early, arrived)
+                        progress, split, early, arrived, forked)
     finally:
         # The child is killed first and reaped last: at its low priority it
         # may wait a while for the processor it needs to exit.
         if early is not None:
             early.kill()
+        if forked is not None:
+            forked.kill()
         try:
             if owned is not None:
                 if owned[1] is None:
@@ -486,8 +595,6 @@ def solve(clauses, nvars=None, *, jobs=None, scheduler=None, client=None, solver
         finally:
             if early is not None:
                 early.close()
-            if own_server:
-                _stop_fork_server()
 
 
 def _no_stats(probes):
@@ -522,6 +629,14 @@ class _EarlySearch:
         self.inbox = inbox    # indexes answered elsewhere, to the child
         self.outbox = outbox  # the child's answers
         self.arrived = arrived
+        self.reader = None
+
+    def descriptors(self):
+        return [self.inbox, self.outbox]
+
+    def listen(self):
+        """Starts taking the child's answers (in a thread: once it runs,
+        this process forks nothing more)."""
         self.reader = threading.Thread(target=self._read, name="mirl-early-search", daemon=True)
         self.reader.start()
 
@@ -586,7 +701,10 @@ class _EarlySearch:
         self.kill()
         os.waitpid(self.pid, 0)
         os.close(self.inbox)
-        self.reader.join(5)
+        if self.reader is not None:
+            self.reader.join(5)
+        else:
+            os.close(self.outbox)
 
 
 def _early_child(root, cubes, conflict_limit, inbox, outbox, parent):
@@ -642,18 +760,18 @@ def _early_child(root, cubes, conflict_limit, inbox, outbox, parent):
             return
 
 
-def _worker_threads(client, deadline):
+def _worker_threads(client, deadline, count=1):
     limit = WORKER_TIMEOUT if deadline is None else max(0.1, min(WORKER_TIMEOUT, deadline - time.perf_counter()))
     try:
-        client.wait_for_workers(1, timeout=limit)
+        client.wait_for_workers(count, timeout=limit)
     except (TimeoutError, OSError):
         raise ParallelError("no Dask worker joined the scheduler within %g s" % limit) from None
     return max(1, sum(client.nthreads().values()))
 
 
 def _conquer(client, clauses, nvars, options, root, deadline, conflict_limit, cubes_per_worker, stop, progress,
-             split=None, early=None, arrived=None):
-    threads = _worker_threads(client, deadline)
+             split=None, early=None, arrived=None, forked=None):
+    threads = _worker_threads(client, deadline, 1 if forked is None else len(forked.pids))
     if split is None:
         if root is None:
             root = _root(clauses, nvars, options)
@@ -759,6 +877,9 @@ def _conquer(client, clauses, nvars, options, root, deadline, conflict_limit, cu
             try:
                 item = arrived.get(timeout=_POLL)
             except queue.Empty:
+                if forked is not None and forked.alive() == 0:
+                    # Nobody restarts them: the cubes left would wait forever.
+                    raise ParallelError("every worker of the local cluster has died") from None
                 report()
                 continue
             answer = item if isinstance(item, dict) else _answer_of(item, pending)
@@ -807,7 +928,6 @@ def run_command(options, root, formula, out, comment, start):
     """``mirl --jobs N FILE`` and ``mirl --scheduler ADDRESS FILE``: the
     same answer lines, exit codes, limits and Ctrl-C handling as the
     sequential command, the cube counts in the progress table."""
-    global _COMMAND_SERVER
     import signal
     import sys
 
@@ -833,9 +953,6 @@ def run_command(options, root, formula, out, comment, start):
     except ParallelError as error:
         return cli._error(error)
     finally:
-        if _COMMAND_SERVER:
-            _COMMAND_SERVER = False
-            _stop_fork_server()
         for signum, handler in previous.items():
             signal.signal(signum, handler)
     stats = result.stats
