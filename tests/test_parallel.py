@@ -140,41 +140,10 @@ def test_the_command_line_starts_its_own_cluster(tmp_path):
         assert live_members_of_session(process.pid) == []
 
 
-def test_ctrl_c_stops_the_run_and_every_worker(tmp_path):
-    path = write_cnf(tmp_path / "hard.cnf", pigeonhole(10))
-    env = dict(os.environ)
-    env["PYTHONPATH"] = os.pathsep.join([os.path.join(ROOT, "python")] + [p for p in sys.path if p])
-    command = [sys.executable, "-m", "mirl", "--jobs", "2", "--report-interval", "0.1", path]
-    process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env,
-                               cwd=ROOT, start_new_session=True)
-    try:
-        # Wait until the workers are solving: the progress table has begun.
-        line = process.stderr.readline()
-        while line and "cubes" not in line:
-            line = process.stderr.readline()
-        assert line
-        # Ctrl-C in a terminal reaches the whole process group.
-        os.killpg(process.pid, signal.SIGINT)
-        out, err = process.communicate(timeout=60)
-    finally:
-        if process.poll() is None:
-            os.killpg(process.pid, signal.SIGKILL)
-            process.wait()
-    assert process.returncode == 0, err
-    assert out.endswith("s UNKNOWN\n")
-    assert "Traceback" not in err
-    survivors = []
-    for _ in range(50):
-        survivors = live_members_of_session(process.pid)
-        if not survivors:
-            break
-        time.sleep(0.1)
-    assert survivors == []
-
-
-def test_the_command_line_reports_workers_that_all_died(tmp_path):
-    # The command's own workers are not restarted by anyone: when every one
-    # of them is gone, the run ends with an error line instead of waiting.
+def solving_command(tmp_path, act):
+    """Runs ``mirl --jobs 2`` on a hard formula in a session of its own, and
+    calls ``act(process)`` once the workers are solving (the progress table
+    has begun); the process and what it printed."""
     path = write_cnf(tmp_path / "hard.cnf", pigeonhole(10))
     env = dict(os.environ)
     env["PYTHONPATH"] = os.pathsep.join([os.path.join(ROOT, "python")] + [p for p in sys.path if p])
@@ -186,18 +155,41 @@ def test_the_command_line_reports_workers_that_all_died(tmp_path):
             while line and "cubes" not in line:
                 line = process.stderr.readline()
             assert line
-            for pid in live_members_of_session(process.pid):
-                if pid != process.pid:
-                    os.kill(pid, signal.SIGKILL)
+            act(process)
             out, err = process.communicate(timeout=60)
         finally:
             if process.poll() is None:
                 os.killpg(process.pid, signal.SIGKILL)
                 process.wait()
+    assert "Traceback" not in err
+    survivors = []
+    for _ in range(50):
+        survivors = live_members_of_session(process.pid)
+        if not survivors:
+            break
+        time.sleep(0.1)
+    assert survivors == []
+    return process, out, err
+
+
+def test_ctrl_c_stops_the_run_and_every_worker(tmp_path):
+    # Ctrl-C in a terminal reaches the whole process group.
+    process, out, err = solving_command(tmp_path, lambda process: os.killpg(process.pid, signal.SIGINT))
+    assert process.returncode == 0, err
+    assert out.endswith("s UNKNOWN\n")
+
+
+def test_the_command_line_reports_workers_that_all_died(tmp_path):
+    # The command's own workers are not restarted by anyone: when every one
+    # of them is gone, the run ends with an error line instead of waiting.
+    def kill_all_but_the_command(process):
+        for pid in live_members_of_session(process.pid):
+            if pid != process.pid:
+                os.kill(pid, signal.SIGKILL)
+
+    process, out, err = solving_command(tmp_path, kill_all_but_the_command)
     assert process.returncode == 1, err
     assert "mirl: error: every worker of the local cluster has died\n" in err
-    assert "Traceback" not in err
-    assert live_members_of_session(process.pid) == []
 
 
 def run_in_own_session(command, env, timeout):

@@ -346,9 +346,11 @@ class _ForkedWorkers:
         self.pids = []
 
 
-def _worker_child(inbox, parent, index):
+def _child_of(parent):
+    """Set-up of a process forked by this module: Ctrl-C is for the parent,
+    TERM ends it, and it dies with the parent; False when the parent is
+    already gone."""
     import ctypes
-    import logging
 
     signal.signal(signal.SIGINT, signal.SIG_IGN)
     signal.signal(signal.SIGTERM, signal.SIG_DFL)
@@ -356,7 +358,13 @@ def _worker_child(inbox, parent, index):
         ctypes.CDLL(None).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG: die with the parent
     except (OSError, AttributeError):
         pass
-    if os.getppid() != parent:
+    return os.getppid() == parent
+
+
+def _worker_child(inbox, parent, index):
+    import logging
+
+    if not _child_of(parent):
         return
     data = b""
     while not data.endswith(b"\n"):
@@ -708,16 +716,9 @@ class _EarlySearch:
 
 
 def _early_child(root, cubes, conflict_limit, inbox, outbox, parent):
-    import ctypes
     import json
 
-    signal.signal(signal.SIGINT, signal.SIG_IGN)
-    signal.signal(signal.SIGTERM, signal.SIG_DFL)
-    try:
-        ctypes.CDLL(None).prctl(1, signal.SIGKILL)  # PR_SET_PDEATHSIG: die with the parent
-    except (OSError, AttributeError):
-        pass
-    if os.getppid() != parent:
+    if not _child_of(parent):
         return
     # The copy of the root solver writes no proof lines into the parent's
     # file and reports no progress of its own.
