@@ -131,7 +131,9 @@ class SearchPolicy:
     as the other's; when the stable mode's clauses span more than 60% of
     the decision levels of their conflicts (random-like instances, pigeon
     holes: no locality for the focused mode to exploit) the stable mode is
-    preferred and keeps the search for a thousand phase lengths.  A mode
+    preferred and keeps the search for a thousand phase lengths; otherwise
+    the instance has locality (``local``, which the reduction of the learnt
+    clauses reads; False until the modes are first compared).  A mode
     found preferred at the end of its own phase goes on at once.  Phase
     lengths double after each stable phase.
     A bump distance given by the user serves both modes.
@@ -182,6 +184,7 @@ class SearchPolicy:
         self.reductions = 0
         self.glue_of = {}  # learnt clause (its literal codes, compressed) -> its glue
         self.reduced_at = 0  # conflicts at the last reduction
+        self.local = False  # the last comparison of the modes found locality
 
     # -- once per solve, restart and reduction -----------------------------
 
@@ -259,6 +262,7 @@ class SearchPolicy:
             # Clauses that span most decision levels (random-like instances,
             # pigeon holes) leave the focused mode no locality to exploit.
             local = stable < self.LOCALITY * self.phase_level[STABLE]
+            self.local = local
             prefer = FOCUSED if local and focused <= self.PREFER_FOCUSED * stable else STABLE
             share = self.PREFERRED_SHARE if local else self.NONLOCAL_SHARE
             self.share = {prefer: share, (STABLE if prefer == FOCUSED else FOCUSED): 1}
