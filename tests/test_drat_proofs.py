@@ -233,7 +233,7 @@ def test_proofs_with_frequent_deletions_check():
 
 
 class LocalityWatched(Solver):
-    """A solver that reduces as on instances with locality and checks that
+    """A solver that reduces as on structured instances and checks that
     each reduction keeps every live clause learnt since the previous one."""
 
     def _reduce(self):
@@ -251,13 +251,13 @@ class LocalityWatched(Solver):
         self.deletions_seen = getattr(self, "deletions_seen", 0) + self.stats["deleted_clauses"] - deleted
 
 
-def test_reductions_with_locality_keep_fresh_clauses_and_proofs_check():
-    # Modes never switch with one bump distance, so the locality set here
+def test_reductions_keeping_fresh_clauses_keep_them_and_proofs_check():
+    # Modes never switch with one bump distance, so the setting made here
     # stays for the whole search.
     clauses = pigeonhole(6)
     stream = io.StringIO()
     with LocalityWatched(clauses, proof=DratWriter(stream), reduce=50, bump="next") as solver:
-        solver._policy.local = True
+        solver._policy.keep_fresh = True
         assert solver.solve() is False
         assert solver.deletions_seen > 0
     assert check_refutation(clauses, parse_proof(stream.getvalue())) is None

@@ -131,12 +131,15 @@ class SearchPolicy:
     as the other's; when the stable mode's clauses span more than 60% of
     the decision levels of their conflicts (random-like instances, pigeon
     holes: no locality for the focused mode to exploit) the stable mode is
-    preferred and keeps the search for a thousand phase lengths; otherwise
-    the instance has locality (``local``, which the reduction of the learnt
-    clauses reads; False until the modes are first compared).  A mode
+    preferred and keeps the search for a thousand phase lengths.  A mode
     found preferred at the end of its own phase goes on at once.  Phase
     lengths double after each stable phase.
     A bump distance given by the user serves both modes.
+
+    Where the modes' comparison finds locality, or focused clauses of much
+    lower glue than the stable ones (pigeon holes), ``keep_fresh`` tells
+    the reductions to keep the clauses learnt since the last one (False
+    until the modes are first compared).
 
     Reductions: after ``reduce_first`` conflicts, then ``reduce_step``
     conflicts further apart each time (they need a restart).
@@ -153,6 +156,7 @@ class SearchPolicy:
     LOCALITY = 0.6
     NONLOCAL_SHARE = 1000
     PREFERRED_SHARE = 64
+    FRESH_GLUE = 0.75
 
     def __init__(self, schedule=None, adaptive=True, bumps=("next", 1), reduce_first=300, reduce_step=45,
                  visits=None):
@@ -184,7 +188,7 @@ class SearchPolicy:
         self.reductions = 0
         self.glue_of = {}  # learnt clause (its literal codes, compressed) -> its glue
         self.reduced_at = 0  # conflicts at the last reduction
-        self.local = False  # the last comparison of the modes found locality
+        self.keep_fresh = False  # the reductions keep the clauses learnt since the last one
 
     # -- once per solve, restart and reduction -----------------------------
 
@@ -262,7 +266,7 @@ class SearchPolicy:
             # Clauses that span most decision levels (random-like instances,
             # pigeon holes) leave the focused mode no locality to exploit.
             local = stable < self.LOCALITY * self.phase_level[STABLE]
-            self.local = local
+            self.keep_fresh = local or focused < self.FRESH_GLUE * stable
             prefer = FOCUSED if local and focused <= self.PREFER_FOCUSED * stable else STABLE
             share = self.PREFERRED_SHARE if local else self.NONLOCAL_SHARE
             self.share = {prefer: share, (STABLE if prefer == FOCUSED else FOCUSED): 1}

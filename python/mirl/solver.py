@@ -56,15 +56,16 @@ _GLUE_TIER2 = 6
 _GLUE_UNKNOWN = 1 << 20
 _REDUCE_FIRST = 300
 _REDUCE_STEP = 45
-# On instances with locality (see SearchPolicy.local) a clause gets one
-# interval to prove itself: those learnt or used by analysis since the last
-# reduction all stay, and of the others above glue 2 only the best quarter
-# does (cmu-bmc-barrel6, minor032, 32bits_10, q_query_3_l37_lambda and
-# ais12, two seeds each: 242 k conflicts at 928 visits each -> 138 k at
-# 838).  Random 3-SAT and pigeon holes keep the rule above: there the new
-# clauses of high glue are not worth an interval (uuf200-01/02/04, four
-# seeds each: 352 k conflicts at 616 visits -> 401 k at 720).
-_KEEP_LOCAL = 4
+# Where the search policy finds structure (SearchPolicy.keep_fresh) a
+# clause gets one interval to prove itself: those learnt or used by analysis
+# since the last reduction all stay, and half of the others above glue 2 go.
+# Two seeds each: minor032 79 k -> 43 k conflicts, cmu-bmc-barrel6 34 k ->
+# 31 k, manol-pipe-c9 414 k either way; four seeds each: hole8 over 205 k
+# -> 77 k, hole7 36 k -> 23 k.  Random 3-SAT keeps the rule above: there
+# the new clauses of high glue are not worth an interval (uuf200-01/02/04,
+# four seeds each, a quarter of the others kept: 352 k conflicts at 616
+# visits each -> 401 k at 720).
+_KEEP_FRESH = 2
 # Backjumps over at most this many levels count the assignments they undo
 # level by level (get_number_of_bindings); longer ones read the trail length
 # before and after.
@@ -155,9 +156,9 @@ class Solver(PySATInterface):
     - ``reduce``: reduce the learnt clauses first after this many conflicts
       (default 300), later ones further apart (by 15% of it each time);
       ``False`` never deletes learnt clauses.  Each reduction deletes half
-      of the clauses of higher glue; once the search policy finds
-      locality, three quarters of those neither learnt nor used since the
-      last reduction.
+      of the clauses of higher glue (once the search policy finds
+      structure, only among those neither learnt nor used since the last
+      reduction).
     - ``queue``: the kernel's propagation order, ``"recursive"``, ``"fifo"``
       or ``"lifo"``.
     - ``proof``: a ``DratWriter`` receiving every lemma and deletion.
@@ -793,9 +794,9 @@ class Solver(PySATInterface):
         neither binary nor of glue 2 or less, worse meaning a higher glue
         and, at equal glue, a less recent use by conflict analysis.  Clauses
         of glue up to 6 among the most recently used stay as well.  Once
-        the search policy finds locality, every clause learnt or used since
-        the last reduction stays instead, and three quarters of the others
-        go.  Clauses satisfied at level 0 go whatever their glue.  Level-0
+        the search policy finds structure, every clause learnt or used
+        since the last reduction stays instead, and half of the others go.
+        Clauses satisfied at level 0 go whatever their glue.  Level-0
         assignments never need their implication clauses again, so those
         may go too; a proof first records them as units so that it stays
         checkable."""
@@ -815,7 +816,7 @@ class Solver(PySATInterface):
         repeat = itertools.repeat
         keys = list(map(bytes, map(_nif.compress_clause, repeat(handle, size), ids)))
         glue = list(map(glue_of.get, keys, repeat(_GLUE_UNKNOWN, size)))
-        if self._policy.local:
+        if self._policy.keep_fresh:
             # Learnt or used since the last reduction: the positions up to
             # the last clause the last reduction did not see (a clause's
             # use stamp is never older than the clause).  The candidates
@@ -826,7 +827,7 @@ class Solver(PySATInterface):
                 if key not in held:
                     recent = position + 1
             candidates = [position for position, g in zip(range(recent, size), glue[recent:]) if g > _GLUE_CORE]
-            kept = len(candidates) // _KEEP_LOCAL
+            kept = len(candidates) // _KEEP_FRESH
         else:
             # The candidates: glue above 6, or above 2 among the less
             # recently used.
