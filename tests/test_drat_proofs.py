@@ -10,6 +10,7 @@ import pytest
 
 from cnf_tools import bench_files, pigeonhole, random_ksat
 
+import mirl_nif
 from mirl import DratWriter, Solver, read_dimacs
 from mirl.cli import main
 
@@ -229,6 +230,37 @@ def test_proofs_with_frequent_deletions_check():
     assert proof.deletions > 0
     assert any(deletion for deletion, _ in steps)
     assert check_refutation(pigeonhole(6), steps) is None
+
+
+class LocalityWatched(Solver):
+    """A solver that reduces as on structured instances and checks that
+    each reduction keeps every live clause learnt since the previous one."""
+
+    def _reduce(self):
+        handle = self._handle
+        fresh = set()
+        cid = mirl_nif.clauseset_first(handle, 1)
+        while cid is not False:
+            if mirl_nif.clause_info(handle, cid, "status") is None:
+                fresh.add(bytes(mirl_nif.compress_clause(handle, cid)))
+            cid = mirl_nif.clauseset_next(handle, cid)
+        fresh -= self._held_keys
+        deleted = self.stats["deleted_clauses"]
+        super()._reduce()
+        assert fresh <= self._held_keys
+        self.deletions_seen = getattr(self, "deletions_seen", 0) + self.stats["deleted_clauses"] - deleted
+
+
+def test_reductions_keeping_fresh_clauses_keep_them_and_proofs_check():
+    # Modes never switch with one bump distance, so the setting made here
+    # stays for the whole search.
+    clauses = pigeonhole(6)
+    stream = io.StringIO()
+    with LocalityWatched(clauses, proof=DratWriter(stream), reduce=50, bump="next") as solver:
+        solver._policy.keep_fresh = True
+        assert solver.solve() is False
+        assert solver.deletions_seen > 0
+    assert check_refutation(clauses, parse_proof(stream.getvalue())) is None
 
 
 def test_binary_proofs_check():

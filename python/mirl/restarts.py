@@ -136,6 +136,11 @@ class SearchPolicy:
     lengths double after each stable phase.
     A bump distance given by the user serves both modes.
 
+    Where the modes' comparison finds locality, or focused clauses of much
+    lower glue than the stable ones (pigeon holes), ``keep_fresh`` tells
+    the reductions to keep the clauses learnt since the last one (False
+    until the modes are first compared).
+
     Reductions: after ``reduce_first`` conflicts, then ``reduce_step``
     conflicts further apart each time (they need a restart).
 
@@ -151,6 +156,7 @@ class SearchPolicy:
     LOCALITY = 0.6
     NONLOCAL_SHARE = 1000
     PREFERRED_SHARE = 64
+    FRESH_GLUE = 0.75
 
     def __init__(self, schedule=None, adaptive=True, bumps=("next", 1), reduce_first=300, reduce_step=45,
                  visits=None):
@@ -182,6 +188,7 @@ class SearchPolicy:
         self.reductions = 0
         self.glue_of = {}  # learnt clause (its literal codes, compressed) -> its glue
         self.reduced_at = 0  # conflicts at the last reduction
+        self.keep_fresh = False  # the reductions keep the clauses learnt since the last one
 
     # -- once per solve, restart and reduction -----------------------------
 
@@ -259,6 +266,7 @@ class SearchPolicy:
             # Clauses that span most decision levels (random-like instances,
             # pigeon holes) leave the focused mode no locality to exploit.
             local = stable < self.LOCALITY * self.phase_level[STABLE]
+            self.keep_fresh = local or focused < self.FRESH_GLUE * stable
             prefer = FOCUSED if local and focused <= self.PREFER_FOCUSED * stable else STABLE
             share = self.PREFERRED_SHARE if local else self.NONLOCAL_SHARE
             self.share = {prefer: share, (STABLE if prefer == FOCUSED else FOCUSED): 1}
