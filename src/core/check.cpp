@@ -278,6 +278,11 @@ bool check_clause_sets(const SolverState *s, ClauseSetOf &live, Report &r) {
                 return r.fail("clause %u of length %u has size class %u", c->id, c->length, clause_size_class(c));
             if (c->flags & (clf_conflicting | clf_touched))
                 return r.fail("clause %u keeps a flag of a finished propagation pass", c->id);
+            const uint32_t units = c->flags & clf_units_mask;
+            if (units != 0 && units * 32 < clause_bytes(c->length))
+                return r.fail("clause %u of length %u lies in a record of %u bytes", c->id, c->length, units * 32);
+            if ((c->flags & ~(clf_units_mask | clf_size_mask | clf_dead | clf_allocated)) != 0)
+                return r.fail("clause %u has stray flag bits %#x", c->id, c->flags);
             // A clause at work (outside set 3, or watched) holds only
             // representatives: it must never imply a substituted variable.
             const bool at_work = set != 3 || c->watch[0].position >= 0;

@@ -23,7 +23,9 @@ namespace mirl {
 // cache line; a pooled one of two literals is 64 bytes at a 32-byte boundary.
 constexpr size_t clause_alignment = 64;
 static_assert(sizeof(WatchSlot) == 16, "slot 1 must lie 16 bytes after slot 0");
-static_assert(offsetof(Clause, lits) == 56, "header and two literals share a line");
+static_assert(offsetof(Clause, lits) == 48 && offsetof(Clause, hash) == 12 && offsetof(Clause, id) == 28,
+              "the header is the two slots, length, flags and stamp");
+static_assert(clause_bytes(0) == offsetof(Clause, lits));
 
 namespace {
 
@@ -141,8 +143,8 @@ bool clause_ref_valid(const SolverState *s, uint32_t ref) {
 
 // ---- pooled records -------------------------------------------------------------
 //
-// A pooled record keeps its size in 32-byte units in slot 0's spare word
-// (0 marks an individual allocation), since its length may shrink later.
+// A pooled record keeps its size in 32-byte units in flag bits 0..4 (0
+// marks an individual allocation), since its length may shrink later.
 
 namespace {
 
@@ -158,14 +160,16 @@ void poison(void *, size_t) {}
 void unpoison(void *, size_t) {}
 #endif
 
-Clause *fresh_record(void *memory, uint32_t length, int32_t units) {
+Clause *fresh_record(void *memory, uint32_t length, uint32_t units) {
     auto *c = static_cast<Clause *>(memory);
-    c->watch[0] = WatchSlot{nullptr, -1, units};
-    c->watch[1] = WatchSlot{nullptr, -1, 0};
+    c->watch[0].link = nullptr;
+    c->watch[0].position = -1;
+    c->hash = 0;
+    c->watch[1].link = nullptr;
+    c->watch[1].position = -1;
     c->id = clause_no_ref;
     c->length = length;
-    c->hash = 0;
-    c->flags = clf_allocated | (size_class_for(length) << clf_size_shift);
+    c->flags = clf_allocated | (size_class_for(length) << clf_size_shift) | units;
     c->stamp = 0;
     return c;
 }
@@ -173,7 +177,7 @@ Clause *fresh_record(void *memory, uint32_t length, int32_t units) {
 }  // namespace
 
 Clause *clause_alloc(uint32_t length) {
-    size_t bytes = sizeof(Clause) + sizeof(uint32_t) * static_cast<size_t>(length);
+    size_t bytes = clause_bytes(length);
     bytes = (bytes + clause_alignment - 1) & ~(clause_alignment - 1);
     auto *c = static_cast<Clause *>(std::aligned_alloc(clause_alignment, bytes));
     if (c == nullptr) return nullptr;
@@ -184,7 +188,7 @@ Clause *clause_alloc(uint32_t length) {
 void clause_free(Clause *c) { std::free(c); }
 
 Clause *clause_new(SolverState *s, uint32_t length) {
-    const size_t bytes = sizeof(Clause) + sizeof(uint32_t) * static_cast<size_t>(length);
+    const size_t bytes = clause_bytes(length);
     const size_t units = (bytes + record_unit - 1) / record_unit;
     if (units > clause_pool_classes) return clause_alloc(length);
     ClausePool &pool = s->clause_pool;
@@ -206,11 +210,11 @@ Clause *clause_new(SolverState *s, uint32_t length) {
         pool.position += units * record_unit;
         unpoison(memory, units * record_unit);
     }
-    return fresh_record(memory, length, static_cast<int32_t>(units));
+    return fresh_record(memory, length, static_cast<uint32_t>(units));
 }
 
 void clause_release(SolverState *s, Clause *c) {
-    const auto units = static_cast<size_t>(c->watch[0].reserved);
+    const auto units = static_cast<size_t>(c->flags & clf_units_mask);
     if (units == 0) {
         clause_free(c);
         return;

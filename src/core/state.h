@@ -190,9 +190,10 @@ constexpr uint32_t clause_set_count = 4;
 
 // ---- memory figures ------------------------------------------------------------------
 // The per-record sizes info/2 reports and `memory_size` sums up. They are
-// fixed figures of the interface; the literal, variable, clause-header,
+// fixed figures of the interface; the literal, variable, clause-literal,
 // bucket and symbol-list-entry figures are the records' own sizes (state.cpp
-// asserts them), while the state and symbol figures exceed our records.
+// asserts them), while the state and symbol figures exceed our records and
+// the clause-header figure exceeds our 48-byte header.
 constexpr uint32_t figure_state_size = 5688;
 constexpr uint32_t figure_literal_size = 40;
 constexpr uint32_t figure_variable_size = 136;
