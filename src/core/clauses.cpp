@@ -366,12 +366,14 @@ void clause_rewrite(SolverState *s, Clause *c, const uint32_t *codes, uint32_t n
 
 // ---- occurrence lists -------------------------------------------------------------
 
-OccurrenceList *occurrence_list(SolverState *s, Literal *l) {
-    if (l->occurrences != nullptr) return l->occurrences;
+OccurrenceList *occurrence_list(SolverState *s, uint32_t code) {
+    OccurrenceList **entry = literal_table_entry(s, s->occurrence_table, code);
+    if (entry == nullptr) return nullptr;
+    if (*entry != nullptr) return *entry;
     auto *list = pool_new<OccurrenceList>(s->list_pool);
     if (list == nullptr) return nullptr;
     *list = OccurrenceList{};
-    l->occurrences = list;
+    *entry = list;
     return list;
 }
 
@@ -379,7 +381,7 @@ int occurrences_add_clause(SolverState *s, const Clause *c) {
     for (uint32_t k = 0; k < c->length; k++) {
         uint32_t code = c->lits[k];
         if (code <= lit_false) continue;  // the constants keep no lists
-        OccurrenceList *list = occurrence_list(s, lit_record(s, code));
+        OccurrenceList *list = occurrence_list(s, code);
         if (list == nullptr || array_push(*list, c->id) != 0) {
             occurrences_remove_clause(s, c);
             return -1;
@@ -392,7 +394,7 @@ void occurrences_remove_id(SolverState *s, const Clause *c, uint32_t id) {
     for (uint32_t k = 0; k < c->length; k++) {
         uint32_t code = c->lits[k];
         if (code <= lit_false) continue;
-        OccurrenceList *list = lit_record(s, code)->occurrences;
+        OccurrenceList *list = occurrences_of(s, code);
         if (list == nullptr) continue;
         uint32_t *ids = list->data;
         uint64_t count = list->count;
@@ -410,10 +412,9 @@ void occurrences_remove_clause(SolverState *s, const Clause *c) { occurrences_re
 int clause_store_set_xref(SolverState *s, bool on) {
     // Either way the lists start from empty, so a repeated call cannot enter
     // a clause twice.
-    for (uint64_t i = 1; i < s->variables.count; i++) {
-        Variable *v = s->variables.data[i];
-        if (v->pos.occurrences != nullptr) array_free(*v->pos.occurrences);
-        if (v->neg.occurrences != nullptr) array_free(*v->neg.occurrences);
+    for (uint64_t code = 2; code < s->occurrence_table.count; code++) {
+        OccurrenceList *list = s->occurrence_table.data[code];
+        if (list != nullptr) array_free(*list);
     }
     s->options.xref = on;
     if (!on) return 0;

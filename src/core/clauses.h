@@ -131,7 +131,7 @@ void clause_set_trim(SolverState *s, uint32_t set);
 int occurrences_add_clause(SolverState *s, const Clause *c);
 void occurrences_remove_clause(SolverState *s, const Clause *c);
 void occurrences_remove_id(SolverState *s, const Clause *c, uint32_t id);
-OccurrenceList *occurrence_list(SolverState *s, Literal *l);  // creates on first use
+OccurrenceList *occurrence_list(SolverState *s, uint32_t code);  // creates on first use
 
 // Clause hash index (option hash).
 int hash_index_insert(SolverState *s, const Clause *c);

@@ -70,13 +70,15 @@ struct SymbolRef {
 };
 using SymbolList = GrowArray<SymbolRef>;
 
+// A literal's occurrence list (option xref) and symbol list are not kept in
+// its record but in the state's tables indexed by literal code
+// (`occurrences_of`, `symbols_of`), which exist only once some literal has
+// such a list: a formula loaded without them pays nothing per literal.
 struct Literal {
     Literal *queue_next;
     uint32_t code;
     uint32_t flags;
-    WatchSlot *watches;          // head of the chain of watch slots on this literal
-    OccurrenceList *occurrences;  // from list_pool on first use (option xref)
-    SymbolList *symbols;          // from list_pool on first use
+    WatchSlot *watches;  // head of the chain of watch slots on this literal
 };
 
 struct Variable {
@@ -253,6 +255,12 @@ struct SolverState {
     GrowArray<Variable *> trail;      // variables in binding order; capacity follows the variable table
     GrowArray<uint8_t> mark_table;    // one byte per literal code (minimisation's marks)
     GrowArray<uint8_t> value_table;   // one value byte per literal code
+    // Per literal code: its occurrence list and its symbol list (list_pool
+    // descriptors, null when none). Each table is empty until its first list
+    // is made, then holds two entries for every position the variable table
+    // has room for.
+    GrowArray<OccurrenceList *> occurrence_table;
+    GrowArray<SymbolList *> symbol_table;
 
     // Variables carrying mark bits, in marking order (marks.h).
     struct {
@@ -371,6 +379,20 @@ inline Literal *lit_record(const SolverState *s, uint32_t code) {
     return (code & 1u) ? &v->neg : &v->pos;
 }
 inline Variable *var_record(const SolverState *s, uint32_t index) { return s->variables.data[index]; }
+inline OccurrenceList *occurrences_of(const SolverState *s, uint32_t code) {
+    return code < s->occurrence_table.count ? s->occurrence_table.data[code] : nullptr;
+}
+inline SymbolList *symbols_of(const SolverState *s, uint32_t code) {
+    return code < s->symbol_table.count ? s->symbol_table.data[code] : nullptr;
+}
+// The entry of `code` in a per-literal table, making the table (zeroed, two
+// entries per position of the variable table) on first use; null when it
+// cannot be had.
+template <typename T>
+T **literal_table_entry(SolverState *s, GrowArray<T *> &table, uint32_t code) {
+    if (table.count == 0 && array_init_zeroed(table, 2 * s->variables.capacity) != 0) return nullptr;
+    return &table.data[code];
+}
 inline uint8_t lit_value(const SolverState *s, uint32_t code) { return s->value_table.data[code]; }
 inline uint32_t variable_count(const SolverState *s) { return static_cast<uint32_t>(s->variables.count); }
 inline LevelRecord &current_level(SolverState *s) { return s->levels.data[s->level]; }

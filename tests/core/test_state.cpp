@@ -73,7 +73,7 @@ TEST(StateInit, HoldsTheCreationValues) {
     EXPECT_EQ(s->order_list.count, 0u);
     EXPECT_EQ(s->decision_cursor, nullptr);
     EXPECT_EQ(s->list_pool.item_size, 32u);
-    EXPECT_EQ(s->variable_pool.item_size, 136u);
+    EXPECT_EQ(s->variable_pool.item_size, sizeof(Variable));
     EXPECT_EQ(s->symbol_pool.item_size, 80u);
     EXPECT_EQ(s->subscription_pool.item_size, 64u);
     EXPECT_EQ(s->hash_node_pool.item_size, 16u);
@@ -141,8 +141,8 @@ TEST(StateVariables, NewRecordsAreFilledAndOrdered) {
         EXPECT_EQ(v->neg.code, 2 * i + 1);
         EXPECT_EQ(v->neg.flags, litf_negative);
         EXPECT_EQ(v->pos.flags, 0u);
-        EXPECT_EQ(v->pos.occurrences, nullptr);
-        EXPECT_EQ(v->neg.symbols, nullptr);
+        EXPECT_EQ(occurrences_of(s, 2 * i), nullptr);
+        EXPECT_EQ(symbols_of(s, 2 * i + 1), nullptr);
         EXPECT_EQ(lit_record(s, 2 * i + 1), &v->neg);
         prev = v;
     }
@@ -289,10 +289,13 @@ TEST(StateDestroy, ReleasesListsOfTheConstantLiterals) {
     ASSERT_NE(list, nullptr);
     *list = SymbolList{};
     ASSERT_EQ(array_push(*list, SymbolRef{nullptr, 0}), 0);
-    s->constant_variable.pos.symbols = list;
+    SymbolList **entry = literal_table_entry(s, s->symbol_table, lit_true);
+    ASSERT_NE(entry, nullptr);
+    *entry = list;
     EXPECT_EQ(solver_memory_size(s), 6016u + 16u);
     solver_state_destroy(s);
-    EXPECT_EQ(s->constant_variable.pos.symbols, nullptr);
+    EXPECT_EQ(symbols_of(s, lit_true), nullptr);
+    EXPECT_EQ(s->symbol_table.data, nullptr);
 }
 
 // Stores the clause (a, b) in `set` without watching it.
