@@ -110,6 +110,53 @@ TEST(StateVariables, SizeTwoGrowsEveryTableTogether) {
     EXPECT_EQ(s->value_table.data[1], val_false);
 }
 
+TEST(StateVariables, PerLiteralTablesAppearOnFirstUseAndGrowWithTheVariables) {
+    SolverOptions o = with_size(2);
+    o.xref = true;
+    StateFixture f(o);
+    SolverState *s = f.s;
+    uint32_t first = 0;
+    ASSERT_EQ(variables_create(s, 1, false, true, &first), CreateResult::ok);
+    EXPECT_EQ(s->occurrence_table.data, nullptr);  // nothing listed yet
+    EXPECT_EQ(s->symbol_table.data, nullptr);
+    const uint32_t early = f.add({1, -1})->id;  // kept as it is: add() does not normalise
+    EXPECT_EQ(s->occurrence_table.count, 2 * s->variables.capacity);
+    ASSERT_EQ(variables_create(s, 100, false, true, &first), CreateResult::ok);
+    EXPECT_EQ(s->occurrence_table.count, 2 * s->variables.capacity);
+    EXPECT_EQ(s->symbol_table.count, 0u);
+    const uint32_t late = f.add({-101, 50})->id;
+    ASSERT_NE(occurrences_of(s, StateFixture::lit(1)), nullptr);
+    EXPECT_EQ(occurrences_of(s, StateFixture::lit(-1))->data[0], early);
+    EXPECT_EQ(occurrences_of(s, StateFixture::lit(-101))->data[0], late);
+    EXPECT_EQ(occurrences_of(s, StateFixture::lit(101)), nullptr);
+    EXPECT_EQ(solver_memory_size(s), 5688u + 8 * 24 + 102 * 136 + 2 * (56 + 8) + 4 * 4);
+}
+
+TEST(ClauseRecords, PooledRecordsTakeWholeUnitsAndComeBackBySize) {
+    StateFixture f;
+    SolverState *s = f.s;
+    // Up to four literals fit 64 bytes, five to twelve 96.
+    Clause *a = clause_new(s, 3), *b = clause_new(s, 4), *c = clause_new(s, 5), *d = clause_new(s, 1);
+    EXPECT_EQ(reinterpret_cast<char *>(b) - reinterpret_cast<char *>(a), 64);
+    EXPECT_EQ(reinterpret_cast<char *>(c) - reinterpret_cast<char *>(b), 64);
+    EXPECT_EQ(reinterpret_cast<char *>(d) - reinterpret_cast<char *>(c), 96);
+    a->id = 7;
+    a->hash = 9;
+    a->watch[0].position = 2;
+    a->watch[1].position = 1;
+    a->watch[1].link = &b->watch[0];
+    EXPECT_EQ(a->id, 7u);
+    EXPECT_EQ(a->hash, 9u);
+    EXPECT_EQ(slot_clause(&a->watch[1]), a);
+    EXPECT_EQ(slot_index(&a->watch[1]), 1);
+    // A record whose clause shrank still goes back to the list of its size.
+    c->length = 2;
+    clause_release(s, c);
+    EXPECT_NE(clause_new(s, 2), c);
+    EXPECT_EQ(clause_new(s, 12), c);
+    for (Clause *x : {a, b, d}) clause_release(s, x);
+}
+
 TEST(StateVariables, NewRecordsAreFilledAndOrdered) {
     SolverOptions o;
     o.init_phase = val_false;
