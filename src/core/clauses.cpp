@@ -150,7 +150,8 @@ namespace {
 
 constexpr size_t record_unit = 32;
 constexpr size_t page_bytes = size_t(1) << 18;
-constexpr size_t page_header = record_unit;  // the link to the older page
+constexpr size_t page_alignment = 64;
+constexpr size_t page_header = page_alignment;  // the link to the older page
 
 #if defined(__SANITIZE_ADDRESS__)
 void poison(void *p, size_t n) { __asan_poison_memory_region(p, n); }
@@ -197,17 +198,19 @@ Clause *clause_new(SolverState *s, uint32_t length) {
         unpoison(memory, units * record_unit);
         pool.free_lists[units] = *static_cast<void **>(memory);
     } else {
-        if (pool.position == nullptr || static_cast<size_t>(pool.end - pool.position) < units * record_unit) {
-            void *page = std::aligned_alloc(record_unit, page_bytes);
+        const size_t lane = units & 1;
+        char *&position = pool.position[lane];
+        if (position == nullptr || static_cast<size_t>(pool.end[lane] - position) < units * record_unit) {
+            void *page = std::aligned_alloc(page_alignment, page_bytes);
             if (page == nullptr) return nullptr;
             *static_cast<void **>(page) = pool.pages;
             pool.pages = page;
-            pool.position = static_cast<char *>(page) + page_header;
-            pool.end = static_cast<char *>(page) + page_bytes;
-            poison(pool.position, page_bytes - page_header);
+            position = static_cast<char *>(page) + page_header;
+            pool.end[lane] = static_cast<char *>(page) + page_bytes;
+            poison(position, page_bytes - page_header);
         }
-        memory = pool.position;
-        pool.position += units * record_unit;
+        memory = position;
+        position += units * record_unit;
         unpoison(memory, units * record_unit);
     }
     return fresh_record(memory, length, static_cast<uint32_t>(units));

@@ -219,14 +219,16 @@ struct MinimizeFrame {
 };
 
 // Clause records of up to clause_pool_classes x 32 bytes are carved from
-// pages of their own, 32-byte aligned, and recycled through one free list
-// per size in 32-byte units (clauses.cpp); larger records are individual
-// allocations.
+// pages of their own and recycled through one free list per size in 32-byte
+// units (clauses.cpp); larger records are individual allocations. Records of
+// an even number of units are carved from pages of their own, so that each
+// starts a 64-byte line (a clause of up to four literals is then one line);
+// odd ones are only 32-byte aligned.
 constexpr uint32_t clause_pool_classes = 16;
 struct ClausePool {
-    void *pages;     // newest page; the first word of a page links the older one
-    char *position;  // next free byte of the newest page
-    char *end;
+    void *pages;        // newest page; the first word of a page links the older one
+    char *position[2];  // next free byte of the newest page of even and of odd records
+    char *end[2];
     void *free_lists[clause_pool_classes + 1];  // by size in 32-byte units
 };
 
@@ -317,6 +319,11 @@ struct SolverState {
     uint8_t rng_j;
     uint8_t rng_s[256];  // the generator's permutation
     uint8_t phase_byte;  // random byte the phase bits are taken from
+    // Set when the implication clause of an assignment above level 0 was
+    // deleted, rewritten or moved, so that a reason of the trail may no
+    // longer be the clause that implied its variable; cleared when the
+    // search is back at level 0.
+    bool reasons_changed;  // (here it fills the padding before phase_bits)
     int32_t phase_bits;  // bits of `phase_byte` used; 8 draws a fresh byte
 
     // ---- subscriptions (subscriptions.h) ----
@@ -341,11 +348,6 @@ struct SolverState {
     // marks are cleared from this list) and the depth-first search's frames.
     GrowArray<uint32_t> minimize_settled;
     GrowArray<MinimizeFrame> minimize_frames;
-    // Set when the implication clause of an assignment above level 0 was
-    // deleted, rewritten or moved, so that a reason of the trail may no
-    // longer be the clause that implied its variable; cleared when the
-    // search is back at level 0.
-    bool reasons_changed;
 
     // ---- record pools (memory.h; clause records: clauses.h) ----
     ClausePool clause_pool;      // clause records

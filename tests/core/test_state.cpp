@@ -136,10 +136,13 @@ TEST(ClauseRecords, PooledRecordsTakeWholeUnitsAndComeBackBySize) {
     StateFixture f;
     SolverState *s = f.s;
     // Up to four literals fit 64 bytes, five to twelve 96.
-    Clause *a = clause_new(s, 3), *b = clause_new(s, 4), *c = clause_new(s, 5), *d = clause_new(s, 1);
+    // Records of an even number of units start a 64-byte line.
+    Clause *a = clause_new(s, 3), *c = clause_new(s, 5), *b = clause_new(s, 4), *e = clause_new(s, 6),
+           *d = clause_new(s, 1);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(a) % 64, 0u);
     EXPECT_EQ(reinterpret_cast<char *>(b) - reinterpret_cast<char *>(a), 64);
-    EXPECT_EQ(reinterpret_cast<char *>(c) - reinterpret_cast<char *>(b), 64);
-    EXPECT_EQ(reinterpret_cast<char *>(d) - reinterpret_cast<char *>(c), 96);
+    EXPECT_EQ(reinterpret_cast<char *>(d) - reinterpret_cast<char *>(b), 64);
+    EXPECT_EQ(reinterpret_cast<char *>(e) - reinterpret_cast<char *>(c), 96);
     a->id = 7;
     a->hash = 9;
     a->watch[0].position = 2;
@@ -154,7 +157,7 @@ TEST(ClauseRecords, PooledRecordsTakeWholeUnitsAndComeBackBySize) {
     clause_release(s, c);
     EXPECT_NE(clause_new(s, 2), c);
     EXPECT_EQ(clause_new(s, 12), c);
-    for (Clause *x : {a, b, d}) clause_release(s, x);
+    for (Clause *x : {a, b, d, e}) clause_release(s, x);
 }
 
 TEST(StateVariables, NewRecordsAreFilledAndOrdered) {
