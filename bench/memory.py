@@ -2,6 +2,15 @@
 per clause literal, for mirl and PySAT's MiniSat, each measured in a fresh
 subprocess (bench/solve_one.py --memory) on the largest instances and on a
 generated random 3-SAT formula of 10^6 clauses.  Median of 3 runs.
+
+    python bench/memory.py --breakdown [FILE]
+
+splits mirl's growth on one formula (default: the generated one) into the
+stage that creates the variables and the stage that adds the clauses, and
+sets beside them what the records account for: per variable the record,
+the table entry and two value and two mark bytes; per clause the pooled
+record (whole 32-byte units, 48-byte header plus 4 bytes a literal; longer
+ones are individual allocations) and its entry in the clause table.
 """
 
 import json
@@ -35,6 +44,40 @@ def grown(solver, path):
     return json.loads(out.strip().splitlines()[-1])
 
 
+VARIABLE_BYTES = 104 + 8 + 2 + 2
+
+
+def record_bytes(length):
+    units = (48 + 4 * length + 31) // 32
+    return units * 32 if units <= 16 else (48 + 4 * length + 63) // 64 * 64
+
+
+def breakdown(path):
+    """In this process: resident growth per stage against the records' sizes."""
+    common.use_module()
+    from policy import Counted
+
+    variables, clauses = common.read_cnf(path)
+    literals = sum(len(c) for c in clauses)
+    start = common.resident_bytes()
+    solver = Counted()
+    solver.ensure_vars(variables)
+    after_variables = common.resident_bytes()
+    solver.append_formula(clauses)
+    after_clauses = common.resident_bytes()
+    records = sum(record_bytes(len(c)) for c in clauses if len(c) > 1)
+    rows = [("variables (measured)", after_variables - start),
+            ("  records, table, values, marks", VARIABLE_BYTES * variables),
+            ("clauses (measured)", after_clauses - after_variables),
+            ("  clause records", records),
+            ("  clause table", 8 * len(clauses)),
+            ("total (measured)", after_clauses - start)]
+    print("%s: %d variables, %d clauses, %d literals" % (os.path.basename(path), variables, len(clauses), literals))
+    for name, grown in rows:
+        print("  %-34s %12d B %7.2f B/lit" % (name, grown, grown / literals))
+    return rows
+
+
 def main():
     rows = []
     paths = [os.path.join(common.BENCH, f, n) for f, n in INSTANCES] + [generated(1_000_000)]
@@ -54,4 +97,7 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
+    if sys.argv[1:2] == ["--breakdown"]:
+        breakdown(sys.argv[2] if len(sys.argv) > 2 else generated(1_000_000))
+    else:
+        main()

@@ -278,6 +278,11 @@ bool check_clause_sets(const SolverState *s, ClauseSetOf &live, Report &r) {
                 return r.fail("clause %u of length %u has size class %u", c->id, c->length, clause_size_class(c));
             if (c->flags & (clf_conflicting | clf_touched))
                 return r.fail("clause %u keeps a flag of a finished propagation pass", c->id);
+            const uint32_t units = c->flags & clf_units_mask;
+            if (units != 0 && units * 32 < clause_bytes(c->length))
+                return r.fail("clause %u of length %u lies in a record of %u bytes", c->id, c->length, units * 32);
+            if ((c->flags & ~(clf_units_mask | clf_size_mask | clf_dead | clf_allocated)) != 0)
+                return r.fail("clause %u has stray flag bits %#x", c->id, c->flags);
             // A clause at work (outside set 3, or watched) holds only
             // representatives: it must never imply a substituted variable.
             const bool at_work = set != 3 || c->watch[0].position >= 0;
@@ -362,8 +367,12 @@ bool list_holds(const OccurrenceList *list, uint32_t id) {
 }
 
 bool check_occurrences(const SolverState *s, const ClauseSetOf &live, Report &r) {
+    for (const uint64_t entries : {s->occurrence_table.count, s->symbol_table.count})
+        if (entries != 0 && entries != 2 * s->variables.capacity)
+            return r.fail("a per-literal table has %llu entries for room for %llu variables", ull(entries),
+                          ull(s->variables.capacity));
     for (uint32_t code = 0; code < literal_count(s); code++) {
-        const OccurrenceList *list = lit_record(s, code)->occurrences;
+        const OccurrenceList *list = occurrences_of(s, code);
         if (list == nullptr || list->count == 0) continue;
         if (!s->options.xref) return r.fail("code %u keeps occurrences with xref off", code);
         if (code <= lit_false) return r.fail("constant code %u keeps occurrences", code);
@@ -387,7 +396,7 @@ bool check_occurrences(const SolverState *s, const ClauseSetOf &live, Report &r)
             const uint32_t code = c->lits[k];
             if (code <= lit_false) continue;
             listable++;
-            listed += list_holds(lit_record(s, code)->occurrences, c->id);
+            listed += list_holds(occurrences_of(s, code), c->id);
         }
         if (listed != listable && (set != 3 || listed != 0))
             return r.fail("clause %u is listed for %u of its %u literals", c->id, listed, listable);
@@ -452,7 +461,7 @@ bool check_symbols(const SolverState *s, Report &r) {
                                                 ull(s->symbol_count));
     uint64_t references = 0;
     for (uint32_t code = 0; code < literal_count(s); code++) {
-        const SymbolList *list = lit_record(s, code)->symbols;
+        const SymbolList *list = symbols_of(s, code);
         if (list == nullptr) continue;
         for (uint64_t i = 0; i < list->count; i++) {
             const SymbolRef &ref = list->data[i];

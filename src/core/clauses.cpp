@@ -23,7 +23,9 @@ namespace mirl {
 // cache line; a pooled one of two literals is 64 bytes at a 32-byte boundary.
 constexpr size_t clause_alignment = 64;
 static_assert(sizeof(WatchSlot) == 16, "slot 1 must lie 16 bytes after slot 0");
-static_assert(offsetof(Clause, lits) == 56, "header and two literals share a line");
+static_assert(offsetof(Clause, lits) == 48 && offsetof(Clause, hash) == 12 && offsetof(Clause, id) == 28,
+              "the header is the two slots, length, flags and stamp");
+static_assert(clause_bytes(0) == offsetof(Clause, lits));
 
 namespace {
 
@@ -141,14 +143,15 @@ bool clause_ref_valid(const SolverState *s, uint32_t ref) {
 
 // ---- pooled records -------------------------------------------------------------
 //
-// A pooled record keeps its size in 32-byte units in slot 0's spare word
-// (0 marks an individual allocation), since its length may shrink later.
+// A pooled record keeps its size in 32-byte units in flag bits 0..4 (0
+// marks an individual allocation), since its length may shrink later.
 
 namespace {
 
 constexpr size_t record_unit = 32;
 constexpr size_t page_bytes = size_t(1) << 18;
-constexpr size_t page_header = record_unit;  // the link to the older page
+constexpr size_t page_alignment = 64;
+constexpr size_t page_header = page_alignment;  // the link to the older page
 
 #if defined(__SANITIZE_ADDRESS__)
 void poison(void *p, size_t n) { __asan_poison_memory_region(p, n); }
@@ -158,14 +161,16 @@ void poison(void *, size_t) {}
 void unpoison(void *, size_t) {}
 #endif
 
-Clause *fresh_record(void *memory, uint32_t length, int32_t units) {
+Clause *fresh_record(void *memory, uint32_t length, uint32_t units) {
     auto *c = static_cast<Clause *>(memory);
-    c->watch[0] = WatchSlot{nullptr, -1, units};
-    c->watch[1] = WatchSlot{nullptr, -1, 0};
+    c->watch[0].link = nullptr;
+    c->watch[0].position = -1;
+    c->hash = 0;
+    c->watch[1].link = nullptr;
+    c->watch[1].position = -1;
     c->id = clause_no_ref;
     c->length = length;
-    c->hash = 0;
-    c->flags = clf_allocated | (size_class_for(length) << clf_size_shift);
+    c->flags = clf_allocated | (size_class_for(length) << clf_size_shift) | units;
     c->stamp = 0;
     return c;
 }
@@ -173,7 +178,7 @@ Clause *fresh_record(void *memory, uint32_t length, int32_t units) {
 }  // namespace
 
 Clause *clause_alloc(uint32_t length) {
-    size_t bytes = sizeof(Clause) + sizeof(uint32_t) * static_cast<size_t>(length);
+    size_t bytes = clause_bytes(length);
     bytes = (bytes + clause_alignment - 1) & ~(clause_alignment - 1);
     auto *c = static_cast<Clause *>(std::aligned_alloc(clause_alignment, bytes));
     if (c == nullptr) return nullptr;
@@ -184,7 +189,7 @@ Clause *clause_alloc(uint32_t length) {
 void clause_free(Clause *c) { std::free(c); }
 
 Clause *clause_new(SolverState *s, uint32_t length) {
-    const size_t bytes = sizeof(Clause) + sizeof(uint32_t) * static_cast<size_t>(length);
+    const size_t bytes = clause_bytes(length);
     const size_t units = (bytes + record_unit - 1) / record_unit;
     if (units > clause_pool_classes) return clause_alloc(length);
     ClausePool &pool = s->clause_pool;
@@ -193,24 +198,26 @@ Clause *clause_new(SolverState *s, uint32_t length) {
         unpoison(memory, units * record_unit);
         pool.free_lists[units] = *static_cast<void **>(memory);
     } else {
-        if (pool.position == nullptr || static_cast<size_t>(pool.end - pool.position) < units * record_unit) {
-            void *page = std::aligned_alloc(record_unit, page_bytes);
+        const size_t lane = units & 1;
+        char *&position = pool.position[lane];
+        if (position == nullptr || static_cast<size_t>(pool.end[lane] - position) < units * record_unit) {
+            void *page = std::aligned_alloc(page_alignment, page_bytes);
             if (page == nullptr) return nullptr;
             *static_cast<void **>(page) = pool.pages;
             pool.pages = page;
-            pool.position = static_cast<char *>(page) + page_header;
-            pool.end = static_cast<char *>(page) + page_bytes;
-            poison(pool.position, page_bytes - page_header);
+            position = static_cast<char *>(page) + page_header;
+            pool.end[lane] = static_cast<char *>(page) + page_bytes;
+            poison(position, page_bytes - page_header);
         }
-        memory = pool.position;
-        pool.position += units * record_unit;
+        memory = position;
+        position += units * record_unit;
         unpoison(memory, units * record_unit);
     }
-    return fresh_record(memory, length, static_cast<int32_t>(units));
+    return fresh_record(memory, length, static_cast<uint32_t>(units));
 }
 
 void clause_release(SolverState *s, Clause *c) {
-    const auto units = static_cast<size_t>(c->watch[0].reserved);
+    const auto units = static_cast<size_t>(c->flags & clf_units_mask);
     if (units == 0) {
         clause_free(c);
         return;
@@ -362,12 +369,14 @@ void clause_rewrite(SolverState *s, Clause *c, const uint32_t *codes, uint32_t n
 
 // ---- occurrence lists -------------------------------------------------------------
 
-OccurrenceList *occurrence_list(SolverState *s, Literal *l) {
-    if (l->occurrences != nullptr) return l->occurrences;
+OccurrenceList *occurrence_list(SolverState *s, uint32_t code) {
+    OccurrenceList **entry = literal_table_entry(s, s->occurrence_table, code);
+    if (entry == nullptr) return nullptr;
+    if (*entry != nullptr) return *entry;
     auto *list = pool_new<OccurrenceList>(s->list_pool);
     if (list == nullptr) return nullptr;
     *list = OccurrenceList{};
-    l->occurrences = list;
+    *entry = list;
     return list;
 }
 
@@ -375,7 +384,7 @@ int occurrences_add_clause(SolverState *s, const Clause *c) {
     for (uint32_t k = 0; k < c->length; k++) {
         uint32_t code = c->lits[k];
         if (code <= lit_false) continue;  // the constants keep no lists
-        OccurrenceList *list = occurrence_list(s, lit_record(s, code));
+        OccurrenceList *list = occurrence_list(s, code);
         if (list == nullptr || array_push(*list, c->id) != 0) {
             occurrences_remove_clause(s, c);
             return -1;
@@ -388,7 +397,7 @@ void occurrences_remove_id(SolverState *s, const Clause *c, uint32_t id) {
     for (uint32_t k = 0; k < c->length; k++) {
         uint32_t code = c->lits[k];
         if (code <= lit_false) continue;
-        OccurrenceList *list = lit_record(s, code)->occurrences;
+        OccurrenceList *list = occurrences_of(s, code);
         if (list == nullptr) continue;
         uint32_t *ids = list->data;
         uint64_t count = list->count;
@@ -406,10 +415,9 @@ void occurrences_remove_clause(SolverState *s, const Clause *c) { occurrences_re
 int clause_store_set_xref(SolverState *s, bool on) {
     // Either way the lists start from empty, so a repeated call cannot enter
     // a clause twice.
-    for (uint64_t i = 1; i < s->variables.count; i++) {
-        Variable *v = s->variables.data[i];
-        if (v->pos.occurrences != nullptr) array_free(*v->pos.occurrences);
-        if (v->neg.occurrences != nullptr) array_free(*v->neg.occurrences);
+    for (uint64_t code = 2; code < s->occurrence_table.count; code++) {
+        OccurrenceList *list = s->occurrence_table.data[code];
+        if (list != nullptr) array_free(*list);
     }
     s->options.xref = on;
     if (!on) return 0;

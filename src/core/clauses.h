@@ -4,8 +4,9 @@
 //
 // A clause record starts with its two watch slots; records are 32-byte
 // aligned so that the address of either slot identifies its clause (clear
-// the low five bits) and the slot (bit 4). Watching and propagation live in
-// propagate.h.
+// the low five bits) and the slot (bit 4). The slots' spare words hold the
+// clause's hash and id, so the header is 48 bytes and a clause of up to
+// four literals takes 64. Watching and propagation live in propagate.h.
 #pragma once
 
 #include <cstdint>
@@ -17,7 +18,8 @@ namespace mirl {
 struct WatchSlot {
     WatchSlot *link;   // next slot in the chain of the watched literal
     int32_t position;  // index of the watched literal, -1 when not watched
-    int32_t reserved;  // slot 0: size of a pooled record in 32-byte units, else 0
+    uint32_t spare;    // the clause's hash (slot 0) or id (slot 1): never
+                       // written through the slot, and slots are never copied whole
 };
 
 // Clause flag bits.
@@ -32,16 +34,30 @@ constexpr uint32_t clf_dead = 1u << 26;
 constexpr uint32_t clf_conflicting = 1u << 27;
 constexpr uint32_t clf_touched = 1u << 28;
 constexpr uint32_t clf_allocated = 1u << 30;
+// Bits 0..4: size of a pooled record in 32-byte units, 0 for an individual
+// allocation (its length may shrink later, so the size is kept).
+constexpr uint32_t clf_units_mask = 31;
 
 struct alignas(32) Clause {
-    WatchSlot watch[2];
-    uint32_t id;
+    union {
+        WatchSlot watch[2];
+        struct {
+            WatchSlot *link0_;
+            int32_t position0_;
+            uint32_t hash;  // slot 0's spare word
+            WatchSlot *link1_;
+            int32_t position1_;
+            uint32_t id;  // slot 1's spare word
+        };
+    };
     uint32_t length;
-    uint32_t hash;
     uint32_t flags;
     uint64_t stamp;
     uint32_t lits[];
 };
+
+// Bytes of a record of `length` literals.
+constexpr size_t clause_bytes(uint32_t length) { return 48 + sizeof(uint32_t) * static_cast<size_t>(length); }
 
 constexpr uint32_t clause_no_ref = 0xffffffffu;
 constexpr uint32_t clause_ref(uint32_t set, uint32_t position) { return (set << 30) | position; }
@@ -115,7 +131,7 @@ void clause_set_trim(SolverState *s, uint32_t set);
 int occurrences_add_clause(SolverState *s, const Clause *c);
 void occurrences_remove_clause(SolverState *s, const Clause *c);
 void occurrences_remove_id(SolverState *s, const Clause *c, uint32_t id);
-OccurrenceList *occurrence_list(SolverState *s, Literal *l);  // creates on first use
+OccurrenceList *occurrence_list(SolverState *s, uint32_t code);  // creates on first use
 
 // Clause hash index (option hash).
 int hash_index_insert(SolverState *s, const Clause *c);

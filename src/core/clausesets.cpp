@@ -77,11 +77,8 @@ int clauseset_sort(SolverState *s, uint32_t set) {
     }
 
     if (s->options.xref)
-        for (uint64_t i = 1; i < s->variables.count; i++) {
-            Variable *v = s->variables.data[i];
-            renumber_occurrences(v->pos.occurrences, set, new_position, old_length);
-            renumber_occurrences(v->neg.occurrences, set, new_position, old_length);
-        }
+        for (uint64_t code = 2; code < s->occurrence_table.count; code++)
+            renumber_occurrences(s->occurrence_table.data[code], set, new_position, old_length);
     if (s->options.hash && set != 3) renumber_hash_index(s, set, new_position, old_length);
 
     std::free(new_position);

@@ -21,7 +21,7 @@ void format_literal(const SolverState *s, uint32_t code, char *out, size_t size)
     }
     const char *prefix = lit_sign(code) ? "!" : "";
     const Variable *v = var_record(s, lit_var(code));
-    const SymbolList *symbols = v->pos.symbols;
+    const SymbolList *symbols = symbols_of(s, v->pos.code);
     if (symbols != nullptr && symbols->count > 0 && symbols->data[0].symbol != nullptr) {
         const Symbol *sym = symbols->data[0].symbol;
         const char *name = (sym->flags & symf_encoded) || sym->key == nullptr

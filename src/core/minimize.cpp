@@ -218,8 +218,7 @@ bool keep_on_demand(SolverState *s, const Clause *c, uint32_t *kept, uint32_t *n
 }
 
 // Drops `id` from a literal's occurrence list, keeping the order.
-void occurrence_drop(Literal *l, uint32_t id) {
-    OccurrenceList *list = l->occurrences;
+void occurrence_drop(OccurrenceList *list, uint32_t id) {
     if (list == nullptr) return;
     for (uint64_t k = 0; k < list->count; k++) {
         if (list->data[k] != id) continue;
@@ -262,7 +261,7 @@ void rewrite_learnt(SolverState *s, Clause *c) {
         uint8_t *marks = s->mark_table.data;
         for (uint32_t k = 0; k < n; k++) marks[codes[k]] |= lit_keep;
         for (uint32_t k = 0; k < c->length; k++)
-            if (!(marks[c->lits[k]] & lit_keep)) occurrence_drop(lit_record(s, c->lits[k]), c->id);
+            if (!(marks[c->lits[k]] & lit_keep)) occurrence_drop(occurrences_of(s, c->lits[k]), c->id);
         for (uint32_t k = 0; k < n; k++) marks[codes[k]] &= static_cast<uint8_t>(~lit_keep);
     }
     clause_rewrite(s, c, codes, n);

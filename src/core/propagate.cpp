@@ -60,7 +60,7 @@ void mark_dead(SolverState *s, Clause *c) {
 // clause that contains it.
 void finish_literal(Pass &p, Literal *f) {
     if (p.level != 0 || !p.xref) return;
-    OccurrenceList *list = lit_other(f)->occurrences;
+    OccurrenceList *list = occurrences_of(p.s, f->code ^ 1u);
     if (list == nullptr) return;
     for (uint64_t i = 0; i < list->count; i++) {
         Clause *c = clause_lookup(p.s, list->data[i]);

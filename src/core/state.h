@@ -70,13 +70,15 @@ struct SymbolRef {
 };
 using SymbolList = GrowArray<SymbolRef>;
 
+// A literal's occurrence list (option xref) and symbol list are not kept in
+// its record but in the state's tables indexed by literal code
+// (`occurrences_of`, `symbols_of`), which exist only once some literal has
+// such a list: a formula loaded without them pays nothing per literal.
 struct Literal {
     Literal *queue_next;
     uint32_t code;
     uint32_t flags;
-    WatchSlot *watches;          // head of the chain of watch slots on this literal
-    OccurrenceList *occurrences;  // from list_pool on first use (option xref)
-    SymbolList *symbols;          // from list_pool on first use
+    WatchSlot *watches;  // head of the chain of watch slots on this literal
 };
 
 struct Variable {
@@ -190,9 +192,10 @@ constexpr uint32_t clause_set_count = 4;
 
 // ---- memory figures ------------------------------------------------------------------
 // The per-record sizes info/2 reports and `memory_size` sums up. They are
-// fixed figures of the interface; the literal, variable, clause-header,
+// fixed figures of the interface; the literal, variable, clause-literal,
 // bucket and symbol-list-entry figures are the records' own sizes (state.cpp
-// asserts them), while the state and symbol figures exceed our records.
+// asserts them), while the state and symbol figures exceed our records and
+// the clause-header figure exceeds our 48-byte header.
 constexpr uint32_t figure_state_size = 5688;
 constexpr uint32_t figure_literal_size = 40;
 constexpr uint32_t figure_variable_size = 136;
@@ -216,14 +219,16 @@ struct MinimizeFrame {
 };
 
 // Clause records of up to clause_pool_classes x 32 bytes are carved from
-// pages of their own, 32-byte aligned, and recycled through one free list
-// per size in 32-byte units (clauses.cpp); larger records are individual
-// allocations.
+// pages of their own and recycled through one free list per size in 32-byte
+// units (clauses.cpp); larger records are individual allocations. Records of
+// an even number of units are carved from pages of their own, so that each
+// starts a 64-byte line (a clause of up to four literals is then one line);
+// odd ones are only 32-byte aligned.
 constexpr uint32_t clause_pool_classes = 16;
 struct ClausePool {
-    void *pages;     // newest page; the first word of a page links the older one
-    char *position;  // next free byte of the newest page
-    char *end;
+    void *pages;        // newest page; the first word of a page links the older one
+    char *position[2];  // next free byte of the newest page of even and of odd records
+    char *end[2];
     void *free_lists[clause_pool_classes + 1];  // by size in 32-byte units
 };
 
@@ -252,6 +257,12 @@ struct SolverState {
     GrowArray<Variable *> trail;      // variables in binding order; capacity follows the variable table
     GrowArray<uint8_t> mark_table;    // one byte per literal code (minimisation's marks)
     GrowArray<uint8_t> value_table;   // one value byte per literal code
+    // Per literal code: its occurrence list and its symbol list (list_pool
+    // descriptors, null when none). Each table is empty until its first list
+    // is made, then holds two entries for every position the variable table
+    // has room for.
+    GrowArray<OccurrenceList *> occurrence_table;
+    GrowArray<SymbolList *> symbol_table;
 
     // Variables carrying mark bits, in marking order (marks.h).
     struct {
@@ -308,6 +319,11 @@ struct SolverState {
     uint8_t rng_j;
     uint8_t rng_s[256];  // the generator's permutation
     uint8_t phase_byte;  // random byte the phase bits are taken from
+    // Set when the implication clause of an assignment above level 0 was
+    // deleted, rewritten or moved, so that a reason of the trail may no
+    // longer be the clause that implied its variable; cleared when the
+    // search is back at level 0.
+    bool reasons_changed;  // (here it fills the padding before phase_bits)
     int32_t phase_bits;  // bits of `phase_byte` used; 8 draws a fresh byte
 
     // ---- subscriptions (subscriptions.h) ----
@@ -332,11 +348,6 @@ struct SolverState {
     // marks are cleared from this list) and the depth-first search's frames.
     GrowArray<uint32_t> minimize_settled;
     GrowArray<MinimizeFrame> minimize_frames;
-    // Set when the implication clause of an assignment above level 0 was
-    // deleted, rewritten or moved, so that a reason of the trail may no
-    // longer be the clause that implied its variable; cleared when the
-    // search is back at level 0.
-    bool reasons_changed;
 
     // ---- record pools (memory.h; clause records: clauses.h) ----
     ClausePool clause_pool;      // clause records
@@ -370,6 +381,20 @@ inline Literal *lit_record(const SolverState *s, uint32_t code) {
     return (code & 1u) ? &v->neg : &v->pos;
 }
 inline Variable *var_record(const SolverState *s, uint32_t index) { return s->variables.data[index]; }
+inline OccurrenceList *occurrences_of(const SolverState *s, uint32_t code) {
+    return code < s->occurrence_table.count ? s->occurrence_table.data[code] : nullptr;
+}
+inline SymbolList *symbols_of(const SolverState *s, uint32_t code) {
+    return code < s->symbol_table.count ? s->symbol_table.data[code] : nullptr;
+}
+// The entry of `code` in a per-literal table, making the table (zeroed, two
+// entries per position of the variable table) on first use; null when it
+// cannot be had.
+template <typename T>
+T **literal_table_entry(SolverState *s, GrowArray<T *> &table, uint32_t code) {
+    if (table.count == 0 && array_init_zeroed(table, 2 * s->variables.capacity) != 0) return nullptr;
+    return &table.data[code];
+}
 inline uint8_t lit_value(const SolverState *s, uint32_t code) { return s->value_table.data[code]; }
 inline uint32_t variable_count(const SolverState *s) { return static_cast<uint32_t>(s->variables.count); }
 inline LevelRecord &current_level(SolverState *s) { return s->levels.data[s->level]; }

@@ -124,9 +124,9 @@ void merge_ascending(OccurrenceList *to, const uint32_t *added, uint64_t k) {
 
 // Room in a's occurrence list for every clause of b's list; -1 on failure.
 int reserve_occurrences(SolverState *s, uint32_t b, uint32_t a) {
-    const OccurrenceList *from = lit_record(s, b)->occurrences;
+    const OccurrenceList *from = occurrences_of(s, b);
     if (from == nullptr || from->count == 0) return 0;
-    OccurrenceList *to = occurrence_list(s, lit_record(s, a));
+    OccurrenceList *to = occurrence_list(s, a);
     if (to == nullptr) return -1;
     return array_reserve(*to, to->count + from->count);
 }
@@ -135,7 +135,7 @@ int reserve_occurrences(SolverState *s, uint32_t b, uint32_t a) {
 // clauses that gain a are collected in the front of b's own list, which is
 // released afterwards.
 void move_occurrences(SolverState *s, uint32_t b, uint32_t a) {
-    OccurrenceList *from = lit_record(s, b)->occurrences;
+    OccurrenceList *from = occurrences_of(s, b);
     if (from == nullptr || from->count == 0) return;
     const uint32_t b_term = variable_term(b) + 1;
     const uint32_t a_gain = variable_term(a) - variable_term(b);
@@ -167,7 +167,7 @@ void move_occurrences(SolverState *s, uint32_t b, uint32_t a) {
             from->data[added++] = id;
         }
     }
-    merge_ascending(lit_record(s, a)->occurrences, from->data, added);
+    merge_ascending(occurrences_of(s, a), from->data, added);
     array_free(*from);
 }
 

@@ -70,19 +70,20 @@ int grow_table(SolverState *s) {
     return 0;
 }
 
-SymbolList *symbol_list_of(SolverState *s, Literal *l) {
-    if (l->symbols != nullptr) return l->symbols;
+SymbolList *symbol_list_of(SolverState *s, uint32_t code) {
+    SymbolList **entry = literal_table_entry(s, s->symbol_table, code);
+    if (entry == nullptr) return nullptr;
+    if (*entry != nullptr) return *entry;
     void *item = pool_alloc(s->list_pool);
     if (item == nullptr) return nullptr;
     static_assert(sizeof(SymbolList) <= 32, "a list descriptor is one list_pool item");
-    l->symbols = new (item) SymbolList();
-    return l->symbols;
+    *entry = new (item) SymbolList();
+    return *entry;
 }
 
 // Removes the pair (sym, position) from a literal's list, keeping the order
 // of the pairs after it.
-void remove_back_reference(Literal *l, const Symbol *sym, uint32_t position) {
-    SymbolList *list = l->symbols;
+void remove_back_reference(SymbolList *list, const Symbol *sym, uint32_t position) {
     if (list == nullptr) return;
     for (uint64_t k = 0; k < list->count; k++) {
         if (list->data[k].symbol == sym && list->data[k].position == position) {
@@ -125,11 +126,11 @@ void symbol_unlink(SolverState *s, Symbol *sym) {
 int symbol_link_literals(SolverState *s, Symbol *sym) {
     const uint32_t n = static_cast<uint32_t>(sym->value.count);
     for (uint32_t i = 0; i < n; i++) {
-        SymbolList *list = symbol_list_of(s, lit_record(s, sym->value.data[i]));
+        SymbolList *list = symbol_list_of(s, sym->value.data[i]);
         if (list == nullptr || array_push(*list, SymbolRef{sym, i}) != 0) {
             // Each pair appended so far is the last of its list: take them
             // back newest first.
-            while (i-- > 0) lit_record(s, sym->value.data[i])->symbols->count--;
+            while (i-- > 0) symbols_of(s, sym->value.data[i])->count--;
             return -1;
         }
     }
@@ -182,7 +183,7 @@ bool symbol_delete(SolverState *s, const SymbolKey &key) {
     if (sym == nullptr) return false;
     symbol_unlink(s, sym);
     for (uint32_t i = 0; i < sym->value.count; i++)
-        remove_back_reference(lit_record(s, sym->value.data[i]), sym, i);
+        remove_back_reference(symbols_of(s, sym->value.data[i]), sym, i);
     symbol_release(s, sym);
     return true;
 }

@@ -14,8 +14,6 @@ void literal_record_init(Literal *l, uint32_t code, bool negative) {
     l->code = code;
     l->flags = (l->flags & litf_preserved) | (negative ? litf_negative : 0u);
     l->watches = nullptr;
-    l->occurrences = nullptr;
-    l->symbols = nullptr;
 }
 
 // Grows the tables that follow the variable table's capacity.
@@ -29,6 +27,14 @@ bool grow_tables(SolverState *s, uint64_t capacity) {
     if (s->value_table.capacity < bytes) {
         if (array_reserve_exact(s->value_table, bytes) != 0) return false;
         array_resize(s->value_table, bytes);
+    }
+    if (s->occurrence_table.count != 0 && s->occurrence_table.capacity < bytes) {
+        if (array_reserve_exact(s->occurrence_table, bytes) != 0) return false;
+        array_resize(s->occurrence_table, bytes);
+    }
+    if (s->symbol_table.count != 0 && s->symbol_table.capacity < bytes) {
+        if (array_reserve_exact(s->symbol_table, bytes) != 0) return false;
+        array_resize(s->symbol_table, bytes);
     }
     return true;
 }

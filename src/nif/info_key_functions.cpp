@@ -11,14 +11,17 @@ namespace mirl {
 
 namespace {
 
-uint64_t occurrence_count(const Literal *l) { return l->occurrences == nullptr ? 0 : l->occurrences->count; }
+uint64_t occurrence_count(const SolverState *s, uint32_t code) {
+    const OccurrenceList *list = occurrences_of(s, code);
+    return list == nullptr ? 0 : list->count;
+}
 
 // Appends a (key, position) tuple for every pair of the literal's symbol
 // list, in list order. False when a term cannot be built.
-bool collect_symbol_pairs(ErlNifEnv *env, const Literal *l, std::vector<ERL_NIF_TERM> *out) {
-    if (l->symbols == nullptr) return true;
-    for (uint64_t k = 0; k < l->symbols->count; k++) {
-        const SymbolRef &ref = l->symbols->data[k];
+bool collect_symbol_pairs(ErlNifEnv *env, const SymbolList *list, std::vector<ERL_NIF_TERM> *out) {
+    if (list == nullptr) return true;
+    for (uint64_t k = 0; k < list->count; k++) {
+        const SymbolRef &ref = list->data[k];
         ERL_NIF_TERM key = symbol_key_term(env, ref.symbol);
         if (key == nullptr) return false;
         ERL_NIF_TERM pair = enif_make_tuple(env, 2, key, enif_make_uint(env, ref.position));
@@ -34,10 +37,10 @@ ERL_NIF_TERM symbol_pairs_term(ErlNifEnv *env, const std::vector<ERL_NIF_TERM> &
     return enif_make_list_from_array_reversed(env, pairs.data(), static_cast<unsigned>(pairs.size()));
 }
 
-ERL_NIF_TERM occurrences_term(ErlNifEnv *env, const Literal *l) {
-    std::vector<ERL_NIF_TERM> ids(occurrence_count(l));
+ERL_NIF_TERM occurrences_term(ErlNifEnv *env, const SolverState *s, uint32_t code) {
+    std::vector<ERL_NIF_TERM> ids(occurrence_count(s, code));
     for (uint64_t k = 0; k < ids.size(); k++) {
-        ids[k] = enif_make_uint(env, l->occurrences->data[k]);
+        ids[k] = enif_make_uint(env, occurrences_of(s, code)->data[k]);
         if (ids[k] == nullptr) return nullptr;
     }
     return enif_make_list_from_array(env, ids.data(), static_cast<unsigned>(ids.size()));
@@ -56,17 +59,17 @@ MIRL_NIF(literal_info) {
     if (is_atom_arg(env, key, atoms.mark)) return enif_make_uint(env, s->mark_table.data[code]);
     if (is_atom_arg(env, key, atoms.degree)) {
         if (!s->options.xref) return enif_make_none(env);
-        return enif_make_uint64(env, occurrence_count(l));
+        return enif_make_uint64(env, occurrence_count(s, code));
     }
     if (is_atom_arg(env, key, atoms.user))
         return enif_make_uint(env, (l->flags & litf_user_mask) >> litf_user_shift);
     if (is_atom_arg(env, key, atoms.xref)) {
         if (!s->options.xref) return atoms.undefined;
-        return occurrences_term(env, l);
+        return occurrences_term(env, s, code);
     }
     if (is_atom_arg(env, key, atoms.symbol)) {
         std::vector<ERL_NIF_TERM> pairs;
-        if (!collect_symbol_pairs(env, l, &pairs)) return nullptr;
+        if (!collect_symbol_pairs(env, symbols_of(s, code), &pairs)) return nullptr;
         return symbol_pairs_term(env, pairs);
     }
     return enif_make_badarg(env);
@@ -96,13 +99,14 @@ MIRL_NIF(variable_info) {
     if (is_atom_arg(env, key, atoms.is_used)) return enif_make_bool(env, (v->flags & varf_is_used) != 0);
     if (is_atom_arg(env, key, atoms.degree)) {
         if (!s->options.xref) return enif_make_none(env);
-        return enif_make_uint(env, static_cast<uint32_t>(occurrence_count(&v->pos) + occurrence_count(&v->neg)));
+        return enif_make_uint(env, static_cast<uint32_t>(occurrence_count(s, v->pos.code) + occurrence_count(s, v->neg.code)));
     }
     if (is_atom_arg(env, key, atoms.symbol)) {
         // Prepending the positive literal's pairs and then the negative
         // literal's leaves the negative ones first, each side reversed.
         std::vector<ERL_NIF_TERM> pairs;
-        if (!collect_symbol_pairs(env, &v->pos, &pairs) || !collect_symbol_pairs(env, &v->neg, &pairs))
+        if (!collect_symbol_pairs(env, symbols_of(s, v->pos.code), &pairs) ||
+            !collect_symbol_pairs(env, symbols_of(s, v->neg.code), &pairs))
             return nullptr;
         return symbol_pairs_term(env, pairs);
     }

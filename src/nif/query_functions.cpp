@@ -313,8 +313,8 @@ MIRL_NIF(get_clauses) {
     if (s == nullptr || !decode_literal_code(s, argv[1], &code)) return enif_make_badarg(env);
     const ERL_NIF_TERM kind = argv[2];
     std::vector<ERL_NIF_TERM> ids;
-    auto add_occurrences = [&](const Literal *l) {
-        const OccurrenceList *list = l->occurrences;
+    auto add_occurrences = [&](uint32_t literal) {
+        const OccurrenceList *list = occurrences_of(s, literal);
         if (!s->options.xref || list == nullptr) return;
         for (uint64_t i = 0; i < list->count; i++)
             if (clause_lookup(s, list->data[i]) != nullptr) ids.push_back(enif_make_uint(env, list->data[i]));
@@ -323,11 +323,10 @@ MIRL_NIF(get_clauses) {
         for (WatchSlot *slot = lit_record(s, code)->watches; slot != nullptr; slot = slot->link)
             ids.push_back(enif_make_uint(env, slot_clause(slot)->id));
     } else if (kind == atoms.literal) {
-        add_occurrences(lit_record(s, code));
+        add_occurrences(code);
     } else if (kind == atoms.variable) {
-        const Variable *v = var_record(s, lit_var(code));
-        add_occurrences(&v->pos);
-        add_occurrences(&v->neg);
+        add_occurrences(code & ~1u);
+        add_occurrences(code | 1u);
     } else {
         return enif_make_badarg(env);
     }

@@ -99,7 +99,7 @@ TEST_F(Checked, OrderKeysOutOfOrder) {
 }
 
 TEST_F(Checked, OccurrenceListMissingAClause) {
-    OccurrenceList *list = lit_record(s, lit(3))->occurrences;
+    OccurrenceList *list = occurrences_of(s, lit(3));
     ASSERT_EQ(list->count, 1u);
     list->count = 0;
     EXPECT_NE(violation().find("listed for 2 of its 3"), std::string::npos);

@@ -73,7 +73,7 @@ TEST(StateInit, HoldsTheCreationValues) {
     EXPECT_EQ(s->order_list.count, 0u);
     EXPECT_EQ(s->decision_cursor, nullptr);
     EXPECT_EQ(s->list_pool.item_size, 32u);
-    EXPECT_EQ(s->variable_pool.item_size, 136u);
+    EXPECT_EQ(s->variable_pool.item_size, sizeof(Variable));
     EXPECT_EQ(s->symbol_pool.item_size, 80u);
     EXPECT_EQ(s->subscription_pool.item_size, 64u);
     EXPECT_EQ(s->hash_node_pool.item_size, 16u);
@@ -110,6 +110,56 @@ TEST(StateVariables, SizeTwoGrowsEveryTableTogether) {
     EXPECT_EQ(s->value_table.data[1], val_false);
 }
 
+TEST(StateVariables, PerLiteralTablesAppearOnFirstUseAndGrowWithTheVariables) {
+    SolverOptions o = with_size(2);
+    o.xref = true;
+    StateFixture f(o);
+    SolverState *s = f.s;
+    uint32_t first = 0;
+    ASSERT_EQ(variables_create(s, 1, false, true, &first), CreateResult::ok);
+    EXPECT_EQ(s->occurrence_table.data, nullptr);  // nothing listed yet
+    EXPECT_EQ(s->symbol_table.data, nullptr);
+    const uint32_t early = f.add({1, -1})->id;  // kept as it is: add() does not normalise
+    EXPECT_EQ(s->occurrence_table.count, 2 * s->variables.capacity);
+    ASSERT_EQ(variables_create(s, 100, false, true, &first), CreateResult::ok);
+    EXPECT_EQ(s->occurrence_table.count, 2 * s->variables.capacity);
+    EXPECT_EQ(s->symbol_table.count, 0u);
+    const uint32_t late = f.add({-101, 50})->id;
+    ASSERT_NE(occurrences_of(s, StateFixture::lit(1)), nullptr);
+    EXPECT_EQ(occurrences_of(s, StateFixture::lit(-1))->data[0], early);
+    EXPECT_EQ(occurrences_of(s, StateFixture::lit(-101))->data[0], late);
+    EXPECT_EQ(occurrences_of(s, StateFixture::lit(101)), nullptr);
+    EXPECT_EQ(solver_memory_size(s), 5688u + 8 * 24 + 102 * 136 + 2 * (56 + 8) + 4 * 4);
+}
+
+TEST(ClauseRecords, PooledRecordsTakeWholeUnitsAndComeBackBySize) {
+    StateFixture f;
+    SolverState *s = f.s;
+    // Up to four literals fit 64 bytes, five to twelve 96.
+    // Records of an even number of units start a 64-byte line.
+    Clause *a = clause_new(s, 3), *c = clause_new(s, 5), *b = clause_new(s, 4), *e = clause_new(s, 6),
+           *d = clause_new(s, 1);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(a) % 64, 0u);
+    EXPECT_EQ(reinterpret_cast<char *>(b) - reinterpret_cast<char *>(a), 64);
+    EXPECT_EQ(reinterpret_cast<char *>(d) - reinterpret_cast<char *>(b), 64);
+    EXPECT_EQ(reinterpret_cast<char *>(e) - reinterpret_cast<char *>(c), 96);
+    a->id = 7;
+    a->hash = 9;
+    a->watch[0].position = 2;
+    a->watch[1].position = 1;
+    a->watch[1].link = &b->watch[0];
+    EXPECT_EQ(a->id, 7u);
+    EXPECT_EQ(a->hash, 9u);
+    EXPECT_EQ(slot_clause(&a->watch[1]), a);
+    EXPECT_EQ(slot_index(&a->watch[1]), 1);
+    // A record whose clause shrank still goes back to the list of its size.
+    c->length = 2;
+    clause_release(s, c);
+    EXPECT_NE(clause_new(s, 2), c);
+    EXPECT_EQ(clause_new(s, 12), c);
+    for (Clause *x : {a, b, d, e}) clause_release(s, x);
+}
+
 TEST(StateVariables, NewRecordsAreFilledAndOrdered) {
     SolverOptions o;
     o.init_phase = val_false;
@@ -141,8 +191,8 @@ TEST(StateVariables, NewRecordsAreFilledAndOrdered) {
         EXPECT_EQ(v->neg.code, 2 * i + 1);
         EXPECT_EQ(v->neg.flags, litf_negative);
         EXPECT_EQ(v->pos.flags, 0u);
-        EXPECT_EQ(v->pos.occurrences, nullptr);
-        EXPECT_EQ(v->neg.symbols, nullptr);
+        EXPECT_EQ(occurrences_of(s, 2 * i), nullptr);
+        EXPECT_EQ(symbols_of(s, 2 * i + 1), nullptr);
         EXPECT_EQ(lit_record(s, 2 * i + 1), &v->neg);
         prev = v;
     }
@@ -289,10 +339,13 @@ TEST(StateDestroy, ReleasesListsOfTheConstantLiterals) {
     ASSERT_NE(list, nullptr);
     *list = SymbolList{};
     ASSERT_EQ(array_push(*list, SymbolRef{nullptr, 0}), 0);
-    s->constant_variable.pos.symbols = list;
+    SymbolList **entry = literal_table_entry(s, s->symbol_table, lit_true);
+    ASSERT_NE(entry, nullptr);
+    *entry = list;
     EXPECT_EQ(solver_memory_size(s), 6016u + 16u);
     solver_state_destroy(s);
-    EXPECT_EQ(s->constant_variable.pos.symbols, nullptr);
+    EXPECT_EQ(symbols_of(s, lit_true), nullptr);
+    EXPECT_EQ(s->symbol_table.data, nullptr);
 }
 
 // Stores the clause (a, b) in `set` without watching it.

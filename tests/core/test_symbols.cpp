@@ -51,7 +51,7 @@ class SymbolTable : public ::testing::Test {
     }
     std::vector<std::pair<Symbol *, uint32_t>> refs(uint32_t code) {
         std::vector<std::pair<Symbol *, uint32_t>> out;
-        SymbolList *list = lit_record(s, code)->symbols;
+        SymbolList *list = symbols_of(s, code);
         if (list != nullptr)
             for (uint64_t k = 0; k < list->count; k++) out.emplace_back(list->data[k].symbol, list->data[k].position);
         return out;
