@@ -592,15 +592,18 @@ def solve(clauses, nvars=None, *, jobs=None, scheduler=None, client=None, solver
         # may wait a while for the processor it needs to exit.
         if early is not None:
             early.kill()
-        if forked is not None:
-            forked.kill()
         try:
+            # The scheduler closes its workers first, while the cluster
+            # still keeps Dask's log quiet: a worker killed before would
+            # leave the scheduler a closed connection to log about later.
             if owned is not None:
                 if owned[1] is None:
                     owned[0].close()
                 else:
                     close_local_cluster(*owned)
         finally:
+            if forked is not None:
+                forked.kill()
             if early is not None:
                 early.close()
 
