@@ -16,9 +16,10 @@ The same code runs on a local cluster started for one call (``jobs``) and on
 the workers of a running scheduler (``scheduler``); Dask is imported only
 here, so the sequential solver never needs it.  A local cluster takes about
 a second to start, most of it importing Dask: on Linux, its workers are
-forked from a fork server that imports Dask while this process does, and a
-child process forked before that solves cubes from the last one down
-meanwhile (see ``_EarlySearch``).
+forked right after that import while this process has one thread (see
+``_ForkedWorkers``; a process with threads takes them from a fork server),
+and a child process forked before the import solves cubes from the last one
+down meanwhile (see ``_EarlySearch``).
 """
 
 import os
@@ -269,6 +270,7 @@ class _ForkedWorkers:
     process."""
 
     def __init__(self, pids, inboxes):
+        self.count = len(pids)
         self.pids = pids
         self.inboxes = inboxes
 
@@ -318,16 +320,18 @@ class _ForkedWorkers:
         self.inboxes = []
 
     def alive(self):
-        """How many of the workers still run."""
-        running = 0
+        """How many of the workers still run; those that ended are reaped
+        and forgotten (their ids may be reused)."""
+        running = []
         for pid in self.pids:
             try:
                 done, _ = os.waitpid(pid, os.WNOHANG)
             except ChildProcessError:
                 continue
             if done == 0:
-                running += 1
-        return running
+                running.append(pid)
+        self.pids = running
+        return len(running)
 
     def kill(self):
         for inbox in self.inboxes:
@@ -775,7 +779,7 @@ def _worker_threads(client, deadline, count=1):
 
 def _conquer(client, clauses, nvars, options, root, deadline, conflict_limit, cubes_per_worker, stop, progress,
              split=None, early=None, arrived=None, forked=None):
-    threads = _worker_threads(client, deadline, 1 if forked is None else len(forked.pids))
+    threads = _worker_threads(client, deadline, 1 if forked is None else forked.count)
     if split is None:
         if root is None:
             root = _root(clauses, nvars, options)
