@@ -227,3 +227,23 @@ def live_members_of_session(session):
         if int(fields[3]) == session and fields[0] != "Z":
             members.append(int(entry))
     return members
+
+
+def test_a_task_the_scheduler_cancelled_is_told_apart_from_ours():
+    # When every worker holding the formula dies, the scheduler cancels the
+    # cubes' tasks; the cancellation can land between the status check and
+    # the result, and must end the run instead of escaping as a traceback.
+    from concurrent.futures import CancelledError
+
+    class Future:
+        def __init__(self, status):
+            self.status = status
+
+        def result(self):
+            self.status = "cancelled"
+            raise CancelledError("cancelled for reason: unknown")
+
+    for status in ("pending", "cancelled"):
+        lost = Future(status)
+        assert parallel._answer_of(lost, {0: lost}) is parallel._LOST
+        assert parallel._answer_of(Future(status), {0: None}) is None

@@ -891,6 +891,12 @@ def _conquer(client, clauses, nvars, options, root, deadline, conflict_limit, cu
                 report()
                 continue
             answer = item if isinstance(item, dict) else _answer_of(item, pending)
+            if answer is _LOST:
+                # The scheduler dropped a task nobody here cancelled: the
+                # formula it needs was on workers that all died.
+                if forked is not None:
+                    raise ParallelError("every worker of the local cluster has died")
+                raise ParallelError("the cluster lost its workers and with them the formula")
             if answer is None:
                 continue
             status = take(answer)
@@ -916,10 +922,16 @@ def _conquer(client, clauses, nvars, options, root, deadline, conflict_limit, cu
     return ParallelResult(status, model, total, done, refuted, threads, stats)
 
 
+# A task cancelled by the scheduler, not by this process.
+_LOST = object()
+
+
 def _answer_of(future, pending):
-    """The answer dict of a finished task; None for a task cancelled here."""
+    """The answer dict of a finished task; None for a task cancelled here,
+    ``_LOST`` for a cube's own task that the scheduler cancelled."""
+    ours = any(f is future for f in pending.values())
     if future.status == "cancelled":
-        return None
+        return _LOST if ours else None
     if future.status == "error":
         error = future.exception()
         index = next((i for i, f in pending.items() if f is not None and f.key == future.key), None)
@@ -927,7 +939,13 @@ def _answer_of(future, pending):
             return None
         text = str(error).splitlines()[0] if str(error) else ""
         raise ParallelError("cube %d failed: %s: %s" % (index, type(error).__name__, text))
-    return future.result()
+    try:
+        return future.result()
+    except Exception as error:
+        # Cancelled between the status check and the result.
+        if future.status == "cancelled" or "Cancelled" in type(error).__name__:
+            return _LOST if ours else None
+        raise
 
 
 # -- the command line -------------------------------------------------------------
