@@ -511,6 +511,13 @@ class Solver(PySATInterface):
         """Propagate, learn, jump back, restart and reduce until an answer.
         Every step works on the record ``run``; the loop only orders them."""
         run = self._start_run()
+        cls = type(self)
+        if (
+            cls._propagate is Solver._propagate
+            and cls._learn is Solver._learn
+            and cls._backjump is Solver._backjump
+        ):
+            return self._search_inline(run)
         propagate = self._propagate
         learn = self._learn
         backjump = self._backjump
@@ -534,6 +541,133 @@ class Solver(PySATInterface):
                 if run.check_passes and self._over_budget():
                     return None
         finally:
+            self._conflicts = run.conflicts
+            self._calls += run.calls
+            self._learnt_literals += run.learnt_literals
+            self._best = run.best
+            self._best_trail = run.best_trail
+
+    def _search_inline(self, run):
+        """The loop of ``_search`` with the steps of a conflict written out
+        (``_propagate`` without assumptions or a decision policy,
+        ``_learn``, ``_backjump``) and their state in local variables: the
+        same calls in the same order, without a method call and a record
+        attribute for each value.  Subclasses that replace one of those
+        steps get the plain loop."""
+        handle = self._handle
+        policy = self._policy
+        after_conflict = policy.after_conflict
+        propagate = self._propagate
+        progress = self.progress
+        proof = self._proof
+        mode = self._minimize
+        glue_of = run.glue_of
+        conflict_limit = run.conflict_limit
+        conflicts = run.conflicts
+        bump = run.bump
+        best = run.best
+        best_trail = run.best_trail
+        calls = 0
+        learnt_literals = 0
+        units = 0
+        undone = 0
+        try:
+            while True:
+                # Propagate and decide until a conflict.
+                if run.place or self.decision_policy is not None:
+                    outcome = propagate(run)
+                    if outcome is not _CONFLICT:
+                        return outcome
+                else:
+                    if self._interrupted:
+                        return None
+                    calls += 1
+                    if _nbcp(handle):
+                        calls += 1
+                        if _nif.bcp(handle):
+                            return True
+                # Learn (see _learn).
+                conflicts += 1
+                at = _level(handle)
+                if at == 0:
+                    self._core = []
+                    self._refute()
+                    return False
+                cid = _conflict(handle, at, bump, 0)
+                if cid.__class__ is not int:
+                    raise SolverError("conflict analysis answered %r" % (cid,))
+                size = _minimize_clause(handle, cid, mode) if mode is not None else _nif.clause_info(handle, cid, _LENGTH)
+                if size is None:
+                    raise SolverError("minimisation found a duplicate learnt clause")
+                learnt_literals += size
+                literals = _get_clause(handle, cid, None, True)
+                if proof is not None:
+                    proof.add(literals)
+                if size == 1:
+                    target = 0
+                    glue = 1
+                    units += 1
+                else:
+                    levels = set(map(_implication_level, _repeat(handle, size), literals))
+                    glue = len(levels)
+                    if run.placed:
+                        placed = run.placed
+                        glue = max(1, glue - sum(1 for level in levels if level <= placed))
+                    glue_of[bytes(_compress_clause(handle, cid))] = glue
+                    levels.discard(at)
+                    target = max(levels)
+                # Jump back (see _backjump).
+                if policy.mode == STABLE:
+                    trail = _info(handle, _BOUND)
+                    if trail > best:
+                        best = trail
+                        best_trail = _trail_from_start(handle, trail, True)
+                if at - target == 1:
+                    undone += _bindings_of_level(handle, at)
+                    _pop_to(handle, target)
+                elif at - target <= _COUNTED_JUMP:
+                    for level in range(target + 1, at + 1):
+                        undone += _bindings_of_level(handle, level)
+                    _pop_to(handle, target)
+                else:
+                    self._pop(target)
+                _move_clause(handle, cid, _GAMMA)
+                if run.place or target < run.placed:
+                    run.placed = target
+                    run.place = True
+                # Restart, report and stop (see _search).
+                run.conflicts = conflicts
+                run.glue = glue
+                run.level = at
+                if after_conflict(run):
+                    self._undone += undone
+                    undone = 0
+                    run.best = best
+                    run.best_trail = best_trail
+                    self._restart(run)
+                    best = run.best
+                    best_trail = run.best_trail
+                elif progress is not None and not conflicts & 1023:
+                    self._undone += undone
+                    undone = 0
+                    self._conflicts = conflicts
+                    progress(self)
+                bump = run.bump
+                if conflicts >= conflict_limit:
+                    return None
+                if run.check_passes:
+                    self._undone += undone
+                    undone = 0
+                    if self._over_budget():
+                        return None
+        finally:
+            self._undone += undone
+            self._learnt_units += units
+            run.conflicts = conflicts
+            run.best = best
+            run.best_trail = best_trail
+            run.calls += calls
+            run.learnt_literals += learnt_literals
             self._conflicts = run.conflicts
             self._calls += run.calls
             self._learnt_literals += run.learnt_literals
