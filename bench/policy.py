@@ -36,37 +36,24 @@ QUICK = [
 
 
 class Counted(mirl.Solver):
-    """The reference solver, counting trail assignments and held clauses."""
+    """The reference solver, sampling the learnt clauses it holds at every
+    restart and every 1024 conflicts (through the progress callback, so the
+    conflict loop runs as it does for any user)."""
 
     def __init__(self, *args, **kwargs):
-        super().__init__(*args, **kwargs)
-        self.assignments = 0
+        super().__init__(*args, progress=self._sample, **kwargs)
         self.held = []
-        self._bound = 0
 
-    def _backjump(self, run):
-        info = mirl_nif.info
-        handle = self._handle
-        self.assignments += max(0, info(handle, "number_of_bound_variables") - self._bound)
-        if not run.conflicts & 63:
-            self.held.append(info(handle, "number_of_learnt_clauses"))
-        super()._backjump(run)
-        self._bound = info(handle, "number_of_bound_variables")
-
-    def _restart(self, run):
-        super()._restart(run)
-        self._bound = mirl_nif.info(self._handle, "number_of_bound_variables")
+    def _sample(self, solver):
+        self.held.append(mirl_nif.info(self.handle, "number_of_learnt_clauses"))
 
     def counts(self):
-        """Conflicts, visits, assignments and average learnt clauses held,
-        once the solve is over."""
-        handle = self.handle
-        self.assignments += max(0, mirl_nif.info(handle, "number_of_bound_variables") - self._bound)
-        self._bound = mirl_nif.info(handle, "number_of_bound_variables")
+        """Conflicts, visits, trail assignments and average learnt clauses
+        held, once the solve is over."""
         stats = self.stats
         held = sum(self.held) / len(self.held) if self.held else stats["learnt_clauses"]
-        return {"conflicts": stats["conflicts"], "visits": stats["clause_visits"], "assignments": self.assignments,
-                "held": held}
+        return {"conflicts": stats["conflicts"], "visits": stats["clause_visits"],
+                "assignments": stats["propagations"], "held": held}
 
 
 def solve_mirl(clauses, nvars, limit, **options):

@@ -3,6 +3,7 @@ its models satisfy the clauses, and its interface behaves as PySAT users
 expect: assumptions and cores, incremental use, budgets, interrupts and the
 decision and restart hooks."""
 
+import io
 import itertools
 import random
 
@@ -13,6 +14,7 @@ from cnf_tools import bench_files, minisat_answer, parity_chain, pigeonhole, ran
 import mirl
 import mirl_nif
 from mirl import Solver, SolverError
+from mirl.proof import DratWriter
 from mirl.restarts import Fixed, Geometric, Luby, luby
 
 SMALL_FAMILIES = ["uf20", "uf50", "uf75", "uf100", "uuf50", "uuf75", "uuf100"]
@@ -566,6 +568,50 @@ def test_every_backjump_lands_on_the_assertion_level(options):
         # level back, or to the third-highest level, would be caught.
         assert max(back for back, _ in solver.jumps) > 1
         assert sum(1 for _, gap in solver.jumps if gap > 0) > len(solver.jumps) // 4
+
+
+class _StepByStep(Solver):
+    """Replaces a step of the conflict loop by itself, which makes the
+    search run its steps as methods instead of inline."""
+
+    def _learn(self, run):
+        return super()._learn(run)
+
+
+@pytest.mark.parametrize(
+    "clauses, options",
+    [
+        (random_ksat(120, 511, 3, 7), {"seed": 3}),
+        (random_ksat(150, 640, 3, 2), {"restarts": "luby", "bump": 1, "minimize": None}),
+        (pigeonhole(6), {"reduce": 40, "proof": True}),
+    ],
+)
+def test_the_inline_loop_searches_exactly_as_the_step_methods(clauses, options):
+    """Same conflicts, learnt literals, propagations, restarts, reductions,
+    models, cores and proof lines, across assumptions, budgets, progress
+    reports and incremental calls."""
+
+    def run(cls):
+        streams = io.StringIO()
+        kwargs = dict(options)
+        if kwargs.pop("proof", False):
+            kwargs["proof"] = DratWriter(streams)
+        reports = []
+        with cls(clauses, progress=lambda solver: reports.append(solver.accum_stats()["conflicts"]), **kwargs) as solver:
+            seen = []
+            solver.conf_budget(700)
+            seen.append(solver.solve_limited([1, -2]))
+            seen.append((solver.get_core(), solver.get_model()))
+            seen.append(solver.solve([-3]))
+            seen.append((solver.get_core(), solver.get_model()))
+            seen.append(solver.solve())
+            stats = solver.stats
+            del stats["time"]
+            return seen, stats, reports, streams.getvalue()
+
+    inline, stepwise = run(Solver), run(_StepByStep)
+    assert inline == stepwise
+    assert inline[1]["conflicts"] > 500 and inline[1]["reductions"] > 0
 
 
 def test_clauses_and_solves_from_inside_a_solve_are_refused_and_nothing_is_lost(capfd):
