@@ -145,7 +145,10 @@ class SearchPolicy:
     conflicts further apart each time (they need a restart).
 
     ``after_conflict`` runs once per conflict; everything else once per
-    solve, restart or reduction.
+    solve, restart or reduction.  (The solver's conflict loop keeps the
+    running sums ``fast``, ``glue_sum``, ``glue_count``, ``level_sum`` and
+    ``since`` in local variables as ``after_conflict`` would update them,
+    and stores them here before it calls anything else of this class.)
     """
 
     FAST = 1 / 32
@@ -225,6 +228,11 @@ class SearchPolicy:
         self.since += 1
         if not conflicts & 127:
             self._switch_mode(run, conflicts)
+        return self.restart_due(conflicts)
+
+    def restart_due(self, conflicts):
+        """True when the search should restart now (the averages are up to
+        date)."""
         if conflicts >= self.reduce_at:
             return True
         if self.schedule is not None:

@@ -556,8 +556,19 @@ class Solver(PySATInterface):
         steps get the plain loop."""
         handle = self._handle
         policy = self._policy
-        after_conflict = policy.after_conflict
         propagate = self._propagate
+        # The running sums of SearchPolicy.after_conflict, updated here the
+        # same way and stored back before any other policy call.
+        fast_weight = policy.FAST
+        margin = policy.MARGIN
+        min_run = policy.MIN_RUN
+        adaptive = policy.adaptive
+        scheduled = policy.schedule is not None
+        fast = policy.fast
+        glue_sum = policy.glue_sum
+        glue_count = policy.glue_count
+        level_sum = policy.level_sum
+        since = policy.since
         progress = self.progress
         proof = self._proof
         mode = self._minimize
@@ -635,11 +646,33 @@ class Solver(PySATInterface):
                 if run.place or target < run.placed:
                     run.placed = target
                     run.place = True
-                # Restart, report and stop (see _search).
+                # Restart, report and stop (see _search and
+                # SearchPolicy.after_conflict).
                 run.conflicts = conflicts
-                run.glue = glue
-                run.level = at
-                if after_conflict(run):
+                fast += (glue - fast) * fast_weight
+                glue_sum += glue
+                glue_count += 1
+                level_sum += at
+                since += 1
+                if not conflicts & 127 or scheduled:
+                    policy.fast = fast
+                    policy.glue_sum = glue_sum
+                    policy.glue_count = glue_count
+                    policy.level_sum = level_sum
+                    policy.since = since
+                    if not conflicts & 127:
+                        policy._switch_mode(run, conflicts)
+                    restart = policy.restart_due(conflicts)
+                else:
+                    restart = conflicts >= policy.reduce_at or (
+                        adaptive and since >= min_run and fast * glue_count > margin * glue_sum
+                    )
+                if restart:
+                    policy.fast = fast
+                    policy.glue_sum = glue_sum
+                    policy.glue_count = glue_count
+                    policy.level_sum = level_sum
+                    policy.since = since
                     self._undone += undone
                     undone = 0
                     run.best = best
@@ -647,6 +680,8 @@ class Solver(PySATInterface):
                     self._restart(run)
                     best = run.best
                     best_trail = run.best_trail
+                    fast = policy.fast
+                    since = policy.since
                 elif progress is not None and not conflicts & 1023:
                     self._undone += undone
                     undone = 0
@@ -661,6 +696,11 @@ class Solver(PySATInterface):
                     if self._over_budget():
                         return None
         finally:
+            policy.fast = fast
+            policy.glue_sum = glue_sum
+            policy.glue_count = glue_count
+            policy.level_sum = level_sum
+            policy.since = since
             self._undone += undone
             self._learnt_units += units
             run.conflicts = conflicts
