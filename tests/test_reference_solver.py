@@ -583,6 +583,7 @@ class _StepByStep(Solver):
     [
         (random_ksat(120, 511, 3, 7), {"seed": 3}),
         (random_ksat(150, 640, 3, 2), {"restarts": "luby", "bump": 1, "minimize": None}),
+        (random_ksat(130, 554, 3, 4), {"decision_policy": lambda solver: None, "queue": "lifo"}),
         (pigeonhole(6), {"reduce": 40, "proof": True}),
     ],
 )
