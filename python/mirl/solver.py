@@ -516,6 +516,7 @@ class Solver(PySATInterface):
             cls._propagate is Solver._propagate
             and cls._learn is Solver._learn
             and cls._backjump is Solver._backjump
+            and type(self._policy).after_conflict is SearchPolicy.after_conflict
         ):
             return self._search_inline(run)
         propagate = self._propagate
@@ -553,7 +554,8 @@ class Solver(PySATInterface):
         ``_learn``, ``_backjump``) and their state in local variables: the
         same calls in the same order, without a method call and a record
         attribute for each value.  Subclasses that replace one of those
-        steps get the plain loop."""
+        steps (or the search policy's ``after_conflict``) get the plain
+        loop."""
         handle = self._handle
         policy = self._policy
         propagate = self._propagate
