@@ -6,8 +6,10 @@ solver in this fresh process and print one JSON line.
 SOLVER is mirl, minisat, cadical or pycosat.  The time covers solving only
 (the file is read first).  mirl and MiniSat also report their counts:
 conflicts, and clause visits, trail assignments and learnt clauses held
-(mirl, counted by bench/policy.py's ``Counted``: two statistics calls per
-conflict) or propagations (MiniSat's trail assignments).  --memory loads the formula without solving and
+(mirl, counted by bench/policy.py's ``Counted`` from the solver's statistics
+and a sample of the held clauses at each restart and every 1024 conflicts,
+so nothing is added to the conflict loop) or propagations (MiniSat's trail
+assignments).  --memory loads the formula without solving and
 reports the resident-size growth that loading into the solver caused.
 """
 
