@@ -106,13 +106,13 @@ class _Lookahead:
         return best, cube
 
 
-def make_cubes(solver, target, candidates=None, max_candidates=48):
+def make_cubes(solver, target, candidates=None, max_candidates=48, cube=()):
     """Splits the formula of ``solver`` (a ``mirl.Solver`` or a kernel
-    handle, at level 0 and not yet searched) into at least ``target`` open
-    cubes where the formula allows it: the cubes are split level by level
-    until there are enough.  ``candidates`` are the variables the lookahead
-    may split on (default: all variables, most frequent first, when the
-    clauses are at hand through ``solver``; else 1..``max_candidates``)."""
+    handle, at level 0) into at least ``target`` open cubes where the
+    formula allows it: the cubes are split level by level until there are
+    enough.  ``candidates`` are the variables the lookahead may split on
+    (default: 1..``max_candidates``).  With a ``cube``, the cubes split
+    that cube: each one extends it."""
     handle = getattr(solver, "handle", solver)
     if getattr(solver, "_unsat", False):
         return Cubes([], 1, 0)
@@ -123,7 +123,7 @@ def make_cubes(solver, target, candidates=None, max_candidates=48):
         nvars = _nif.info(clone, "number_of_variables")
         candidates = range(1, min(nvars, max_candidates) + 1)
     lookahead = _Lookahead(clone, list(candidates)[:max_candidates])
-    layer = [[]]
+    layer = [list(cube)]
     refuted = 0
     while len(layer) < target:
         grown = []
