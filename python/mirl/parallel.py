@@ -478,12 +478,13 @@ def _scheduler_for(workers):
         n_workers=0, processes=True, silence_logs=logging.CRITICAL, host="127.0.0.1",
         dashboard_address=None, scheduler_kwargs={"dashboard": False, "dashboard_address": "127.0.0.1:0"},
     )
+    # The workers join while the client connects.
+    workers.connect(cluster.scheduler_address)
     try:
         client = distributed.Client(cluster)
     except BaseException:
         cluster.close()
         raise
-    workers.connect(cluster.scheduler_address)
     return client, cluster
 
 
@@ -1092,11 +1093,18 @@ def run_command(options, root, formula, out, comment, start):
     """``mirl --jobs N FILE`` and ``mirl --scheduler ADDRESS FILE``: the
     same answer lines, exit codes, limits and Ctrl-C handling as the
     sequential command, the cube counts in the progress table."""
+    import atexit
+    import gc
     import signal
     import sys
 
     from . import cli
 
+    # Dask's modules hold several hundred thousand objects: the collections
+    # of the interpreter's exit would go through them all (a tenth of a
+    # second or more) only to free a process that ends anyway.
+    atexit.unregister(gc.freeze)
+    atexit.register(gc.freeze)
     where = "a local cluster of %d workers" % options.jobs if options.scheduler is None else options.scheduler
     comment("cube-and-conquer on " + where)
     stop = threading.Event()
