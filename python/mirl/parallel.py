@@ -2,12 +2,16 @@
 
 The client splits the formula into cubes with a kernel lookahead
 (``mirl.cubes``), ships the clauses once to every worker (scattered with
-``broadcast``), and submits one task per cube.  A worker builds its
-``Solver`` from the clauses the first time a task of this run reaches it and
-keeps it for the next cubes, learnt clauses included; each cube is solved as
-assumptions.  When a cube is refuted, its failed assumptions (the core)
-refute every cube that contains them: the worker skips such cubes, and the
-client cancels those not started yet.  The first model is checked against
+``broadcast``), and submits one task per cube, those whose propagation
+assigns the fewest variables first (they tend to take longest).  A worker
+builds its ``Solver`` from the clauses the first time a task of this run
+reaches it and keeps it for the next cubes, learnt clauses and what its
+search policy found included; each cube is solved as assumptions.  When a
+cube is refuted, its failed assumptions (the core) refute every cube that
+contains them: the worker skips such cubes, and the client cancels those
+not started yet.  When fewer cubes are left than worker threads, the worker
+of the cube solved longest stops and splits it further for the idle ones
+(``_split_cube``).  The first model is checked against
 the clauses and ends the run: the other tasks are cancelled and the solvers
 still running are interrupted.  The formula is unsatisfiable when every cube
 is refuted.
@@ -194,7 +198,8 @@ def _solve_cube(formula, index, cube, conflict_limit, time_left, split_target=2)
             spent = conflict_limit is not None and _counters(solver)["conflicts"] - before["conflicts"] >= conflict_limit
             if spent or not _split_wanted(run, index, solver, expired):
                 break
-            split = make_cubes(solver, split_target, _split_candidates(formula, cube), _SPLIT_CANDIDATES, cube)
+            split = make_cubes(solver, split_target, _split_candidates(formula, cube), _SPLIT_CANDIDATES,
+                               cube).hardest_first()
             if len(split.open) != 1:
                 answer["split"] = split.open
                 answer["split_refuted"] = split.refuted
@@ -643,7 +648,7 @@ def solve(clauses, nvars=None, *, jobs=None, scheduler=None, client=None, solver
             # start.
             if root is None:
                 root = _root(clauses, nvars, options)
-            split = make_cubes(root, max(2, jobs * cubes_per_worker), candidate_variables(clauses, 48))
+            split = make_cubes(root, max(2, jobs * cubes_per_worker), candidate_variables(clauses, 48)).hardest_first()
             early = _EarlySearch.start(root, split.open, conflict_limit, arrived)
         _distributed()
         if jobs is not None:
@@ -709,11 +714,11 @@ class _EarlySearch:
     imports Dask and the workers start (at a lower priority than this
     process, whose import is what the run waits for on a busy machine);
     once the workers are up, it drops to the lowest priority and only uses
-    what they leave idle.  The
-    workers take the cubes from the first one up; each side skips what the
-    other answered.  Its answers
-    come back as JSON lines and join the workers' answers; the child is
-    killed when the run ends, and dies with this process."""
+    what they leave idle.  The workers take the cubes from the first (the
+    hardest) one up, the child takes the easy ones at the end; each side
+    skips what the other answered.  Its answers come back as JSON lines and
+    join the workers' answers; the child is killed when the run ends, and
+    dies with this process."""
 
     def __init__(self, pid, inbox, outbox, arrived):
         self.pid = pid
@@ -860,7 +865,7 @@ def _conquer(client, clauses, nvars, options, root, deadline, conflict_limit, cu
     if split is None:
         if root is None:
             root = _root(clauses, nvars, options)
-        split = make_cubes(root, max(2, threads * cubes_per_worker), candidates[:48])
+        split = make_cubes(root, max(2, threads * cubes_per_worker), candidates[:48]).hardest_first()
     arrived = queue.Queue() if arrived is None else arrived
     cubes = list(split.open)
     total = len(cubes) + split.refuted
