@@ -69,7 +69,9 @@ class ParallelResult:
     ``done`` (cubes answered by a worker or the local search that fills
     the start of a local cluster), ``refuted`` (cubes refuted by
     propagation, by a worker or by another cube's core), ``workers`` (worker
-    threads used) and ``stats`` (the workers' counters, summed)."""
+    threads used) and ``stats`` (the workers' counters, summed; ``seconds``
+    is the processor time of their searches, and ``conflicts_by_worker`` and
+    ``seconds_by_worker`` split two of them by worker)."""
 
     def __init__(self, status, model, cubes, done, refuted, workers, stats):
         self.status = status
@@ -175,6 +177,7 @@ def _solve_cube(formula, index, cube, conflict_limit, time_left, split_target=2)
             if core <= literals:
                 answer.update(status=False, core=sorted(core, key=abs), skipped=True)
                 return answer
+    started = time.thread_time()
     solver = _solver_for(formula, run, index)
     before = _counters(solver)
     timer = None
@@ -221,6 +224,9 @@ def _solve_cube(formula, index, cube, conflict_limit, time_left, split_target=2)
             timer.cancel()
         after = _counters(solver)
         answer["stats"] = {key: after[key] - before[key] for key in after}
+        # Processor time of this thread: the work, whatever else runs on
+        # the machine.
+        answer["stats"]["seconds"] = time.thread_time() - started
         with _RUNS_LOCK:
             # Under the lock: a request to split that comes late finds the
             # solver gone and leaves no interrupt behind for the next cube.
@@ -694,8 +700,8 @@ def solve(clauses, nvars=None, *, jobs=None, scheduler=None, client=None, solver
 
 
 def _no_stats(probes):
-    return {"conflicts": 0, "decisions": 0, "propagations": 0, "restarts": 0, "lookahead_probes": probes,
-            "conflicts_by_worker": {}, "local_cubes": 0}
+    return {"conflicts": 0, "decisions": 0, "propagations": 0, "restarts": 0, "seconds": 0.0,
+            "lookahead_probes": probes, "conflicts_by_worker": {}, "seconds_by_worker": {}, "local_cubes": 0}
 
 
 def _root(clauses, nvars, options):
@@ -948,8 +954,10 @@ def _conquer(client, clauses, nvars, options, root, deadline, conflict_limit, cu
         for key, value in (answer["stats"] or {}).items():
             stats[key] += value
         if answer["stats"]:
-            by_worker = stats["conflicts_by_worker"]
-            by_worker[answer["worker"]] = by_worker.get(answer["worker"], 0) + answer["stats"]["conflicts"]
+            worker = answer["worker"]
+            for key in ("conflicts", "seconds"):
+                by_worker = stats[key + "_by_worker"]
+                by_worker[worker] = by_worker.get(worker, 0) + answer["stats"].get(key, 0)
         if answer.get("split") is not None:
             take_split(answer)
             return False
