@@ -23,8 +23,12 @@ Times are the median of ``--repeat`` runs; the work is counted as conflicts
 conflicts / busiest worker's conflicts is the speed-up counted in work,
 which the load of other jobs on the machine does not blur; ``by cpu`` is the
 same in processor time, the sequential search's against the busiest worker's
-searches).  Speed-ups are seq / parallel: above 1 is faster.  The machine has two cores shared with other jobs: read the ratios,
-not the seconds.  ``--write`` puts the table into docs/benchmarks.md
+searches).  Speed-ups are seq / parallel: above 1 is faster.  The machine
+has two cores shared with other jobs: read the ratios, not the seconds.
+Where the kernel groups the processes of a session for scheduling
+(/proc/sys/kernel/sched_autogroup_enabled), jobs of other sessions hold the
+parallel run's workers to the share of one process: time the runs on a
+quiet machine.  ``--write`` puts the table into docs/benchmarks.md
 (section 6, between its markers; bench/run_all.py keeps it).
 """
 
@@ -125,7 +129,8 @@ def main():
             # The machine's load over the last minute: above the number of
             # cores, other jobs took part of the time measured.
             load = os.getloadavg()[0]
-            rows.append("| %s | %s | %.2f | %.2f | %.2fx | %d | %d | %d | %.2fx | %.2fx | %d | %s | %s | %s | %.1f |" % (
+            rows.append("| %s | %s | %.2f | %.2f | %.2fx | %d | %d | %d | %.2fx | %.2fx | %d | %s | %s | %s | %.1f |"
+                        % (
                 os.path.basename(path), {True: "SAT", False: "UNSAT", None: "?"}[seq_runs[0][1]], seq_time,
                 par_time, seq_time / par_time, seq_runs[0][2], par_runs[0][2], busiest, by_count, by_cpu,
                 par_runs[0][3].cubes, *cli, load))

@@ -198,8 +198,10 @@ def _solve_cube(formula, index, cube, conflict_limit, time_left, split_target=2)
             answer["status"] = status
             if status is not None:
                 break
-            spent = conflict_limit is not None and _counters(solver)["conflicts"] - before["conflicts"] >= conflict_limit
-            if spent or not _split_wanted(run, index, solver, expired):
+            used = _counters(solver)["conflicts"] - before["conflicts"]
+            if conflict_limit is not None and used >= conflict_limit:
+                break
+            if not _split_wanted(run, index, solver, expired):
                 break
             split = make_cubes(solver, split_target, _split_candidates(formula, cube), _SPLIT_CANDIDATES,
                                cube).hardest_first()
