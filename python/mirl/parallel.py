@@ -649,6 +649,8 @@ def solve(clauses, nvars=None, *, jobs=None, scheduler=None, client=None, solver
     early = None
     split = None
     forked = None
+    # Every variable, most frequent first: the first ones are split on.
+    candidates = candidate_variables(clauses, nvars)
     try:
         if jobs is not None:
             # The cubes are known before the cluster is: the local search
@@ -656,7 +658,7 @@ def solve(clauses, nvars=None, *, jobs=None, scheduler=None, client=None, solver
             # start.
             if root is None:
                 root = _root(clauses, nvars, options)
-            split = make_cubes(root, max(2, jobs * cubes_per_worker), candidate_variables(clauses, 48)).hardest_first()
+            split = make_cubes(root, max(2, jobs * cubes_per_worker), candidates[:48]).hardest_first()
             early = _EarlySearch.start(root, split.open, conflict_limit, arrived)
         _distributed()
         if jobs is not None:
@@ -679,7 +681,7 @@ def solve(clauses, nvars=None, *, jobs=None, scheduler=None, client=None, solver
             client = connect(scheduler)
             owned = (client, None)
         return _conquer(client, clauses, nvars, options, root, deadline, conflict_limit, cubes_per_worker, stop,
-                        progress, split, early, arrived, forked)
+                        progress, candidates, split, early, arrived, forked)
     finally:
         # The child is killed first and reaped last: at its low priority it
         # may wait a while for the processor it needs to exit.
@@ -867,9 +869,8 @@ def _worker_threads(client, deadline, count=1):
 
 
 def _conquer(client, clauses, nvars, options, root, deadline, conflict_limit, cubes_per_worker, stop, progress,
-             split=None, early=None, arrived=None, forked=None):
+             candidates, split=None, early=None, arrived=None, forked=None):
     threads = _worker_threads(client, deadline, 1 if forked is None else forked.count)
-    candidates = candidate_variables(clauses, nvars)
     if split is None:
         if root is None:
             root = _root(clauses, nvars, options)
