@@ -21,9 +21,14 @@ in this run:
 Times are the median of ``--repeat`` runs; the work is counted as conflicts
 (the workers' conflicts summed, and those of the busiest worker: seq
 conflicts / busiest worker's conflicts is the speed-up counted in work,
-which the load of other jobs on the machine does not blur).  Speed-ups are seq / parallel: above 1 is
-faster.  The machine has two cores shared with other jobs: read the ratios,
-not the seconds.  ``--write`` puts the table into docs/benchmarks.md
+which the load of other jobs on the machine does not blur; ``by cpu`` is the
+same in processor time, the sequential search's against the busiest worker's
+searches).  Speed-ups are seq / parallel: above 1 is faster.  The machine
+has two cores shared with other jobs: read the ratios, not the seconds.
+Where the kernel groups the processes of a session for scheduling
+(/proc/sys/kernel/sched_autogroup_enabled), jobs of other sessions hold the
+parallel run's workers to the share of one process: time the runs on a
+quiet machine.  ``--write`` puts the table into docs/benchmarks.md
 (section 6, between its markers; bench/run_all.py keeps it).
 """
 
@@ -49,11 +54,12 @@ DEFAULT = ["uuf200/uuf200-04.cnf", "uuf225/uuf225-01.cnf", "uuf225/uuf225-03.cnf
 
 def sequential(cnf):
     start = time.perf_counter()
+    cpu = time.thread_time()
     solver = mirl.Solver()
     solver.ensure_vars(cnf.nvars)
     solver.append_formula(cnf.clauses)
     status = solver.solve()
-    return time.perf_counter() - start, status, solver.stats["conflicts"]
+    return time.perf_counter() - start, status, solver.stats["conflicts"], time.thread_time() - cpu
 
 
 def warm(cnf, client):
@@ -86,12 +92,12 @@ def main():
     client, cluster = parallel.start_local_cluster(options.jobs)
     cluster_start = time.perf_counter() - start
     print("cluster start: %.2f s" % cluster_start)
-    header = "%-16s %6s %7s %7s %7s %9s %9s %9s %7s %6s %7s %7s %7s %5s" % (
+    header = "%-16s %6s %7s %7s %7s %9s %9s %9s %7s %7s %6s %7s %7s %7s %5s" % (
         "instance", "answer", "seq s", "warm s", "speedup", "seq confl", "par confl", "max/wrkr", "by cnt",
-        "cubes", "cli1 s", "cliN s", "speedup", "load")
+        "by cpu", "cubes", "cli1 s", "cliN s", "speedup", "load")
     print(header)
     print("-" * len(header))
-    ratios_warm, ratios_cli, ratios_count = [], [], []
+    ratios_warm, ratios_cli, ratios_count, ratios_cpu = [], [], [], []
     rows = []
     try:
         for path in files:
@@ -107,6 +113,11 @@ def main():
             busiest = max(par_runs[0][3].stats["conflicts_by_worker"].values(), default=0)
             by_count = seq_runs[0][2] / max(1, busiest)
             ratios_count.append(by_count)
+            # The same in processor time: the sequential search's against
+            # the busiest worker's searches (the tasks' threads).
+            seq_cpu = statistics.median(run[3] for run in seq_runs)
+            by_cpu = seq_cpu / max(1e-9, max(par_runs[0][3].stats["seconds_by_worker"].values(), default=0))
+            ratios_cpu.append(by_cpu)
             cli = ("", "", "")
             if not options.no_cli:
                 # Interleaved, so that the load of other jobs falls on both alike.
@@ -118,31 +129,32 @@ def main():
             # The machine's load over the last minute: above the number of
             # cores, other jobs took part of the time measured.
             load = os.getloadavg()[0]
-            rows.append("| %s | %s | %.2f | %.2f | %.2fx | %d | %d | %d | %.2fx | %d | %s | %s | %s | %.1f |" % (
+            rows.append("| %s | %s | %.2f | %.2f | %.2fx | %d | %d | %d | %.2fx | %.2fx | %d | %s | %s | %s | %.1f |"
+                        % (
                 os.path.basename(path), {True: "SAT", False: "UNSAT", None: "?"}[seq_runs[0][1]], seq_time,
-                par_time, seq_time / par_time, seq_runs[0][2], par_runs[0][2], busiest, by_count,
+                par_time, seq_time / par_time, seq_runs[0][2], par_runs[0][2], busiest, by_count, by_cpu,
                 par_runs[0][3].cubes, *cli, load))
-            print("%-16s %6s %7.2f %7.2f %6.2fx %9d %9d %9d %6.2fx %6d %7s %7s %7s %5.1f" % (
+            print("%-16s %6s %7.2f %7.2f %6.2fx %9d %9d %9d %6.2fx %6.2fx %6d %7s %7s %7s %5.1f" % (
                 os.path.basename(path)[:16], {True: "SAT", False: "UNSAT", None: "?"}[seq_runs[0][1]], seq_time,
-                par_time, seq_time / par_time, seq_runs[0][2], par_runs[0][2], busiest, by_count,
+                par_time, seq_time / par_time, seq_runs[0][2], par_runs[0][2], busiest, by_count, by_cpu,
                 par_runs[0][3].cubes, *cli, load), flush=True)
     finally:
         parallel.close_local_cluster(client, cluster)
     geo = statistics.geometric_mean
-    print("geometric mean speed-up, warm cluster: %.2fx (by conflicts of the busiest worker: %.2fx)"
-          % (geo(ratios_warm), geo(ratios_count)))
+    print("geometric mean speed-up, warm cluster: %.2fx (by conflicts of the busiest worker: %.2fx, "
+          "by its processor time: %.2fx)" % (geo(ratios_warm), geo(ratios_count), geo(ratios_cpu)))
     if ratios_cli:
         print("geometric mean speed-up, command line with cluster start: %.2fx" % geo(ratios_cli))
     if options.write:
-        write_section(options, rows, geo(ratios_warm), geo(ratios_count), geo(ratios_cli) if ratios_cli else None,
-                      cluster_start)
+        write_section(options, rows, geo(ratios_warm), geo(ratios_count), geo(ratios_cpu),
+                      geo(ratios_cli) if ratios_cli else None, cluster_start)
 
 
 BEGIN = "<!-- parallel: bench/parallel.py --write -->"
 END = "<!-- end parallel -->"
 
 
-def write_section(options, rows, warm_ratio, count_ratio, cli_ratio, cluster_start):
+def write_section(options, rows, warm_ratio, count_ratio, cpu_ratio, cli_ratio, cluster_start):
     """Section 6 of docs/benchmarks.md, replaced between its markers (or put
     before "## Reading the figures")."""
     lines = [
@@ -156,18 +168,20 @@ def write_section(options, rows, warm_ratio, count_ratio, cli_ratio, cluster_sta
         "already solves cubes). seq confl: conflicts of the sequential search; par "
         "confl: the workers' conflicts summed; max/wrkr: those of the busiest worker, the run's length in "
         "conflicts; by cnt = seq confl / max/wrkr, the speed-up in work, which the other jobs on this "
-        "two-core machine do not blur; load: the machine's load average over the minute before the row was "
+        "two-core machine do not blur; by cpu: the same in processor time (the sequential search's against "
+        "that of the busiest worker's searches); load: the machine's load average over the minute before the row was "
         "written (above 2, other jobs took part of the time measured). %s" % (
             time.strftime("%Y-%m-%d %H:%M"), options.jobs, options.cubes_per_worker, options.jobs, cluster_start,
             "Median of %d runs." % options.repeat if options.repeat > 1 else "One run each."),
         "",
-        "| instance | answer | seq s | warm s | speed-up | seq confl | par confl | max/wrkr | by cnt | cubes "
-        "| cli1 s | cliN s | speed-up | load |",
-        "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|",
+        "| instance | answer | seq s | warm s | speed-up | seq confl | par confl | max/wrkr | by cnt | by cpu "
+        "| cubes | cli1 s | cliN s | speed-up | load |",
+        "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|",
     ] + rows + [
         "",
-        "Geometric means: warm cluster %.2fx in time, %.2fx in the busiest worker's conflicts%s." % (
-            warm_ratio, count_ratio,
+        "Geometric means: warm cluster %.2fx in time, %.2fx in the busiest worker's conflicts, %.2fx in its "
+        "processor time%s." % (
+            warm_ratio, count_ratio, cpu_ratio,
             "" if cli_ratio is None else "; command line with the cluster's start %.2fx" % cli_ratio),
         END,
     ]

@@ -83,6 +83,24 @@ def test_answers_and_models_agree_with_minisat(cluster, tmp_path, capsys):
     assert capsys.readouterr().out == "s UNSATISFIABLE\n"
 
 
+def test_cubes_split_for_idle_workers_keep_the_answers(cluster, monkeypatch):
+    # Two cubes for two workers: the one left running is split as soon as
+    # the other worker idles, and its parts are split again in turn.
+    client, _ = cluster
+    monkeypatch.setattr(parallel, "SPLIT_AFTER", 0.0)
+    clauses = pigeonhole(7)
+    first = make_cubes(Solver(clauses), 2)
+    result = parallel.solve(clauses, client=client, cubes_per_worker=1)
+    assert result.status is False
+    assert result.cubes > len(first.open) + first.refuted and result.refuted == result.cubes
+    for seed in range(3):
+        clauses = random_ksat(160, 660, 3, seed)
+        expected = minisat_answer(clauses)
+        result = parallel.solve(clauses, client=client, cubes_per_worker=1)
+        assert result.status is expected
+        assert satisfies(clauses, result.model) if expected else result.refuted == result.cubes
+
+
 def test_a_cluster_that_cannot_be_used_is_one_error_line(tmp_path, capsys, monkeypatch):
     path = write_cnf(tmp_path / "f.cnf", [[1, 2]])
     monkeypatch.setattr(parallel, "CONNECT_TIMEOUT", 0.5)

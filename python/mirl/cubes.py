@@ -22,13 +22,23 @@ __all__ = ["Cubes", "make_cubes", "candidate_variables"]
 
 class Cubes:
     """The result of a split: the ``open`` cubes (lists of literals) still
-    to solve, the number of cubes ``refuted`` by propagation alone, and the
-    lookahead's effort in ``probes`` (phases bound and propagated)."""
+    to solve, the number of cubes ``refuted`` by propagation alone, the
+    lookahead's effort in ``probes`` (phases bound and propagated), and for
+    each open cube the number of variables its propagation ``assigned``."""
 
-    def __init__(self, open_cubes, refuted, probes):
+    def __init__(self, open_cubes, refuted, probes, assigned=None):
         self.open = open_cubes
         self.refuted = refuted
         self.probes = probes
+        self.assigned = assigned if assigned is not None else [0] * len(open_cubes)
+
+    def hardest_first(self):
+        """Puts the open cubes whose propagation assigns the fewest variables
+        (most likely the longest to solve) first; returns the split."""
+        order = sorted(range(len(self.open)), key=self.assigned.__getitem__)
+        self.open = [self.open[index] for index in order]
+        self.assigned = [self.assigned[index] for index in order]
+        return self
 
     def __repr__(self):
         return "Cubes(open=%d, refuted=%d, probes=%d)" % (len(self.open), self.refuted, self.probes)
@@ -106,13 +116,13 @@ class _Lookahead:
         return best, cube
 
 
-def make_cubes(solver, target, candidates=None, max_candidates=48):
+def make_cubes(solver, target, candidates=None, max_candidates=48, cube=()):
     """Splits the formula of ``solver`` (a ``mirl.Solver`` or a kernel
-    handle, at level 0 and not yet searched) into at least ``target`` open
-    cubes where the formula allows it: the cubes are split level by level
-    until there are enough.  ``candidates`` are the variables the lookahead
-    may split on (default: all variables, most frequent first, when the
-    clauses are at hand through ``solver``; else 1..``max_candidates``)."""
+    handle, at level 0) into at least ``target`` open cubes where the
+    formula allows it: the cubes are split level by level until there are
+    enough.  ``candidates`` are the variables the lookahead may split on
+    (default: 1..``max_candidates``).  With a ``cube``, the cubes split
+    that cube: each one extends it."""
     handle = getattr(solver, "handle", solver)
     if getattr(solver, "_unsat", False):
         return Cubes([], 1, 0)
@@ -123,7 +133,7 @@ def make_cubes(solver, target, candidates=None, max_candidates=48):
         nvars = _nif.info(clone, "number_of_variables")
         candidates = range(1, min(nvars, max_candidates) + 1)
     lookahead = _Lookahead(clone, list(candidates)[:max_candidates])
-    layer = [[]]
+    layer = [list(cube)]
     refuted = 0
     while len(layer) < target:
         grown = []
@@ -145,10 +155,12 @@ def make_cubes(solver, target, candidates=None, max_candidates=48):
         layer = leaves + grown
     # Cubes of the last layer that propagation refutes never reach a worker.
     open_cubes = []
+    assigned = []
     for cube in layer:
         if lookahead.enter(cube):
             open_cubes.append(cube)
+            assigned.append(_nif.info(clone, "number_of_bound_variables"))
         else:
             refuted += 1
     _nif.pop(clone, 0)
-    return Cubes(open_cubes, refuted, lookahead.probes)
+    return Cubes(open_cubes, refuted, lookahead.probes, assigned)

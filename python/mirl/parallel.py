@@ -2,12 +2,16 @@
 
 The client splits the formula into cubes with a kernel lookahead
 (``mirl.cubes``), ships the clauses once to every worker (scattered with
-``broadcast``), and submits one task per cube.  A worker builds its
-``Solver`` from the clauses the first time a task of this run reaches it and
-keeps it for the next cubes, learnt clauses included; each cube is solved as
-assumptions.  When a cube is refuted, its failed assumptions (the core)
-refute every cube that contains them: the worker skips such cubes, and the
-client cancels those not started yet.  The first model is checked against
+``broadcast``), and submits one task per cube, those whose propagation
+assigns the fewest variables first (they tend to take longest).  A worker
+builds its ``Solver`` from the clauses the first time a task of this run
+reaches it and keeps it for the next cubes, learnt clauses and what its
+search policy found included; each cube is solved as assumptions.  When a
+cube is refuted, its failed assumptions (the core) refute every cube that
+contains them: the worker skips such cubes, and the client cancels those
+not started yet.  When fewer cubes are left than worker threads, the worker
+of the cube solved longest stops and splits it further for the idle ones
+(``_split_cube``).  The first model is checked against
 the clauses and ends the run: the other tasks are cancelled and the solvers
 still running are interrupted.  The formula is unsatisfiable when every cube
 is refuted.
@@ -47,6 +51,11 @@ WORKER_TIMEOUT = 30.0
 CUBES_PER_WORKER = 16
 # How often the client looks at its stop flag, deadline and progress.
 _POLL = 0.1
+# When fewer cubes are left than worker threads for this long, the cube
+# solved longest is split further for the idle ones; a request that found
+# the cube not started yet is made again after _SPLIT_RETRY seconds.
+SPLIT_AFTER = 0.2
+_SPLIT_RETRY = 0.5
 
 
 class ParallelError(RuntimeError):
@@ -60,7 +69,9 @@ class ParallelResult:
     ``done`` (cubes answered by a worker or the local search that fills
     the start of a local cluster), ``refuted`` (cubes refuted by
     propagation, by a worker or by another cube's core), ``workers`` (worker
-    threads used) and ``stats`` (the workers' counters, summed)."""
+    threads used) and ``stats`` (the workers' counters, summed; ``seconds``
+    is the processor time of their searches, and ``conflicts_by_worker`` and
+    ``seconds_by_worker`` split two of them by worker)."""
 
     def __init__(self, status, model, cubes, done, refuted, workers, stats):
         self.status = status
@@ -87,23 +98,28 @@ def _distributed():
 # -- the worker side ------------------------------------------------------------
 
 class _Formula:
-    """What is shipped once per worker: the clauses and the solver options."""
+    """What is shipped once per worker: the clauses, the solver options and
+    the variables a cube may be split on (most frequent first)."""
 
-    def __init__(self, token, nvars, clauses, options):
+    def __init__(self, token, nvars, clauses, options, candidates):
         self.token = token
         self.nvars = nvars
         self.clauses = clauses
         self.options = options
+        self.candidates = candidates
 
 
 class _Run:
     """A worker process's state for one run: idle solvers (one per thread at
-    most), the solvers working now, the cores found, and whether the client
-    stopped the run."""
+    most), the solvers working now (and on which cube), the cubes the client
+    asked to split, the cores found, and whether the client stopped the
+    run."""
 
     def __init__(self):
         self.idle = []
         self.active = set()
+        self.working = {}
+        self.splitting = set()
         self.cores = []
         self.stopped = False
 
@@ -121,7 +137,7 @@ def _run_state(token):
         return run
 
 
-def _solver_for(formula, run):
+def _solver_for(formula, run, index):
     with _RUNS_LOCK:
         if run.idle:
             solver = run.idle.pop()
@@ -133,6 +149,7 @@ def _solver_for(formula, run):
         solver.append_formula(formula.clauses)
     with _RUNS_LOCK:
         run.active.add(solver)
+        run.working[index] = solver
         if run.stopped:
             solver.interrupt()
     return solver
@@ -143,11 +160,15 @@ def _counters(solver):
     return {key: stats[key] for key in ("conflicts", "decisions", "propagations", "restarts")}
 
 
-def _solve_cube(formula, index, cube, conflict_limit, time_left):
-    """Solves one cube on this worker; the answer as a dict."""
+def _solve_cube(formula, index, cube, conflict_limit, time_left, split_target=2):
+    """Solves one cube on this worker; the answer as a dict.  When the
+    client asks for it (``_split_cube``, because other workers have nothing
+    left to do), the search stops and the answer holds the cube split
+    further in ``split`` (open cubes, each extending this one) and
+    ``split_refuted`` (those refuted by propagation)."""
     run = _run_state(formula.token)
     answer = {"index": index, "status": None, "model": None, "core": None, "skipped": False, "stats": None,
-              "worker": _worker_name()}
+              "worker": _worker_name(), "split": None, "split_refuted": 0}
     literals = set(cube)
     with _RUNS_LOCK:
         if run.stopped:
@@ -156,18 +177,43 @@ def _solve_cube(formula, index, cube, conflict_limit, time_left):
             if core <= literals:
                 answer.update(status=False, core=sorted(core, key=abs), skipped=True)
                 return answer
-    solver = _solver_for(formula, run)
+    started = time.thread_time()
+    solver = _solver_for(formula, run, index)
     before = _counters(solver)
     timer = None
+    expired = threading.Event()
     if time_left is not None:
-        timer = threading.Timer(max(0.0, time_left), solver.interrupt)
+        def expire():
+            expired.set()
+            solver.interrupt()
+
+        timer = threading.Timer(max(0.0, time_left), expire)
         timer.daemon = True
         timer.start()
     try:
         if conflict_limit is not None:
             solver.conf_budget(conflict_limit)
-        status = solver.solve_limited(assumptions=cube)
-        answer["status"] = status
+        while True:
+            status = solver.solve_limited(assumptions=cube)
+            answer["status"] = status
+            if status is not None:
+                break
+            used = _counters(solver)["conflicts"] - before["conflicts"]
+            if conflict_limit is not None and used >= conflict_limit:
+                break
+            if not _split_wanted(run, index, solver, expired):
+                break
+            split = make_cubes(solver, split_target, _split_candidates(formula, cube), _SPLIT_CANDIDATES,
+                               cube).hardest_first()
+            if len(split.open) != 1:
+                answer["split"] = split.open
+                answer["split_refuted"] = split.refuted
+                break
+            # Nothing left to split on: the search goes on.
+            with _RUNS_LOCK:
+                run.splitting.discard(index)
+            if expired.is_set():
+                break
         if status is True:
             answer["model"] = solver.get_model()
         elif status is False:
@@ -180,12 +226,54 @@ def _solve_cube(formula, index, cube, conflict_limit, time_left):
             timer.cancel()
         after = _counters(solver)
         answer["stats"] = {key: after[key] - before[key] for key in after}
-        solver.clear_interrupt()
+        # Processor time of this thread: the work, whatever else runs on
+        # the machine.
+        answer["stats"]["seconds"] = time.thread_time() - started
         with _RUNS_LOCK:
+            # Under the lock: a request to split that comes late finds the
+            # solver gone and leaves no interrupt behind for the next cube.
             run.active.discard(solver)
+            if run.working.get(index) is solver:
+                del run.working[index]
+            run.splitting.discard(index)
             if not run.stopped:
+                solver.clear_interrupt()
                 run.idle.append(solver)
     return answer
+
+
+# Variables the lookahead of a worker may split a cube on.
+_SPLIT_CANDIDATES = 48
+
+
+def _split_candidates(formula, cube):
+    inside = {abs(literal) for literal in cube}
+    return [variable for variable in formula.candidates if variable not in inside]
+
+
+def _split_wanted(run, index, solver, expired):
+    """Whether the search of cube ``index`` stopped because the client asked
+    to split the cube (not for the time limit or the end of the run)."""
+    with _RUNS_LOCK:
+        if run.stopped or expired.is_set() or index not in run.splitting:
+            return False
+        solver.clear_interrupt()
+        return True
+
+
+def _split_cube(token, index):
+    """Stops the search of cube ``index`` on this worker, which splits the
+    cube further; False when the cube is not being solved here."""
+    with _RUNS_LOCK:
+        run = _RUNS.get(token)
+        if run is None or run.stopped:
+            return False
+        solver = run.working.get(index)
+        if solver is None:
+            return False
+        run.splitting.add(index)
+        solver.interrupt()
+        return True
 
 
 def _worker_name():
@@ -403,12 +491,13 @@ def _scheduler_for(workers):
         n_workers=0, processes=True, silence_logs=logging.CRITICAL, host="127.0.0.1",
         dashboard_address=None, scheduler_kwargs={"dashboard": False, "dashboard_address": "127.0.0.1:0"},
     )
+    # The workers join while the client connects.
+    workers.connect(cluster.scheduler_address)
     try:
         client = distributed.Client(cluster)
     except BaseException:
         cluster.close()
         raise
-    workers.connect(cluster.scheduler_address)
     return client, cluster
 
 
@@ -560,6 +649,8 @@ def solve(clauses, nvars=None, *, jobs=None, scheduler=None, client=None, solver
     early = None
     split = None
     forked = None
+    # Every variable, most frequent first: the first ones are split on.
+    candidates = candidate_variables(clauses, nvars)
     try:
         if jobs is not None:
             # The cubes are known before the cluster is: the local search
@@ -567,7 +658,7 @@ def solve(clauses, nvars=None, *, jobs=None, scheduler=None, client=None, solver
             # start.
             if root is None:
                 root = _root(clauses, nvars, options)
-            split = make_cubes(root, max(2, jobs * cubes_per_worker), candidate_variables(clauses, 48))
+            split = make_cubes(root, max(2, jobs * cubes_per_worker), candidates[:48]).hardest_first()
             early = _EarlySearch.start(root, split.open, conflict_limit, arrived)
         _distributed()
         if jobs is not None:
@@ -590,7 +681,7 @@ def solve(clauses, nvars=None, *, jobs=None, scheduler=None, client=None, solver
             client = connect(scheduler)
             owned = (client, None)
         return _conquer(client, clauses, nvars, options, root, deadline, conflict_limit, cubes_per_worker, stop,
-                        progress, split, early, arrived, forked)
+                        progress, candidates, split, early, arrived, forked)
     finally:
         # The child is killed first and reaped last: at its low priority it
         # may wait a while for the processor it needs to exit.
@@ -613,8 +704,8 @@ def solve(clauses, nvars=None, *, jobs=None, scheduler=None, client=None, solver
 
 
 def _no_stats(probes):
-    return {"conflicts": 0, "decisions": 0, "propagations": 0, "restarts": 0, "lookahead_probes": probes,
-            "conflicts_by_worker": {}, "local_cubes": 0}
+    return {"conflicts": 0, "decisions": 0, "propagations": 0, "restarts": 0, "seconds": 0.0,
+            "lookahead_probes": probes, "conflicts_by_worker": {}, "seconds_by_worker": {}, "local_cubes": 0}
 
 
 def _root(clauses, nvars, options):
@@ -633,11 +724,11 @@ class _EarlySearch:
     imports Dask and the workers start (at a lower priority than this
     process, whose import is what the run waits for on a busy machine);
     once the workers are up, it drops to the lowest priority and only uses
-    what they leave idle.  The
-    workers take the cubes from the first one up; each side skips what the
-    other answered.  Its answers
-    come back as JSON lines and join the workers' answers; the child is
-    killed when the run ends, and dies with this process."""
+    what they leave idle.  The workers take the cubes from the first (the
+    hardest) one up, the child takes the easy ones at the end; each side
+    skips what the other answered.  Its answers come back as JSON lines and
+    join the workers' answers; the child is killed when the run ends, and
+    dies with this process."""
 
     def __init__(self, pid, inbox, outbox, arrived):
         self.pid = pid
@@ -778,20 +869,25 @@ def _worker_threads(client, deadline, count=1):
 
 
 def _conquer(client, clauses, nvars, options, root, deadline, conflict_limit, cubes_per_worker, stop, progress,
-             split=None, early=None, arrived=None, forked=None):
+             candidates, split=None, early=None, arrived=None, forked=None):
     threads = _worker_threads(client, deadline, 1 if forked is None else forked.count)
     if split is None:
         if root is None:
             root = _root(clauses, nvars, options)
-        split = make_cubes(root, max(2, threads * cubes_per_worker), candidate_variables(clauses, 48))
+        split = make_cubes(root, max(2, threads * cubes_per_worker), candidates[:48]).hardest_first()
     arrived = queue.Queue() if arrived is None else arrived
-    cubes = split.open
+    cubes = list(split.open)
     total = len(cubes) + split.refuted
     refuted = split.refuted
     done = 0
     stats = _no_stats(split.probes)
-    # The cubes not answered yet, with their task once it is submitted.
+    # The cubes not answered yet, with their task once it is submitted
+    # (in the order of submission: the first ones run longest).
     pending = dict.fromkeys(range(len(cubes)))
+    cores = []
+    # Cube -> when the client last asked a worker to split it (inf: asked).
+    asked = {}
+    idle_since = None
 
     def report(force=False):
         if progress is not None:
@@ -807,28 +903,78 @@ def _conquer(client, clauses, nvars, options, root, deadline, conflict_limit, cu
     def submit(index):
         time_left = None if deadline is None else deadline - time.perf_counter()
         future = client.submit(
-            _solve_cube, formula, index, cubes[index], conflict_limit, time_left,
+            _solve_cube, formula, index, cubes[index], conflict_limit, time_left, max(2, 2 * threads),
             key="mirl-cube-%s-%d" % (token, index), retries=2, pure=False,
         )
         pending[index] = future
         future.add_done_callback(arrived.put)
+
+    def split_for_idle_workers():
+        """Asks the worker of the cube solved longest to split it, once
+        fewer cubes are left than worker threads (the others idle)."""
+        nonlocal idle_since
+        running = [index for index, future in pending.items() if future is not None]
+        if not running or len(running) >= threads:
+            idle_since = None
+            return
+        now = time.perf_counter()
+        if idle_since is None:
+            idle_since = now
+        if now - idle_since < SPLIT_AFTER:
+            return
+        for index in running:
+            if now - asked.get(index, -_SPLIT_RETRY) >= _SPLIT_RETRY:
+                asked[index] = now
+                if any(_run_everywhere(client, _split_cube, token, index).values()):
+                    asked[index] = float("inf")
+                return
+
+    def take_split(answer):
+        """The worker stopped a cube and split it: its open parts become
+        new cubes."""
+        nonlocal total, refuted
+        index = answer["index"]
+        if index not in pending:
+            return
+        settled(index)
+        parts = answer["split"]
+        total += len(parts) + answer["split_refuted"] - 1
+        refuted += answer["split_refuted"]
+        for part in parts:
+            literals = set(part)
+            if any(core <= literals for core in cores):
+                refuted += 1
+                continue
+            cubes.append(part)
+            pending[len(cubes) - 1] = None
+            submit(len(cubes) - 1)
 
     def take(answer):
         """Counts a cube's answer; the status of the run once it is known
         (True, or None for a limit), else False while cubes remain."""
         nonlocal done, refuted, model
         index = answer["index"]
-        if index not in pending:
-            # Answered on both sides, or covered by a core meanwhile.
-            return False
-        settled(index)
         for key, value in (answer["stats"] or {}).items():
             stats[key] += value
         if answer["stats"]:
-            by_worker = stats["conflicts_by_worker"]
-            by_worker[answer["worker"]] = by_worker.get(answer["worker"], 0) + answer["stats"]["conflicts"]
-        if answer["worker"] == "local":
-            stats["local_cubes"] += 1
+            worker = answer["worker"]
+            for key in ("conflicts", "seconds"):
+                by_worker = stats[key + "_by_worker"]
+                by_worker[worker] = by_worker.get(worker, 0) + answer["stats"].get(key, 0)
+        if answer.get("split") is not None:
+            take_split(answer)
+            return False
+        if index in pending:
+            settled(index)
+            if answer["worker"] == "local":
+                stats["local_cubes"] += 1
+        elif answer["status"] is False:
+            # Answered on both sides, split or covered by a core meanwhile:
+            # the core may still refute cubes left (the parts of a split
+            # cube); a model still ends the run.
+            return refute_covered(answer["core"])
+        elif answer["status"] is not True:
+            return False
         if answer["status"] is True:
             bad = _falsified(clauses, answer["model"])
             if bad is not None:
@@ -841,14 +987,14 @@ def _conquer(client, clauses, nvars, options, root, deadline, conflict_limit, cu
             return None
         done += 1
         refuted += 1
-        core = answer["core"]
-        if not core:
-            # The clauses alone are unsatisfiable.
-            for other in list(pending):
-                settled(other)
-                refuted += 1
-            return False
-        covered = set(core)
+        return refute_covered(answer["core"])
+
+    def refute_covered(core):
+        """The cubes left that contain the core are refuted too (all of
+        them for an empty core: the clauses alone are unsatisfiable)."""
+        nonlocal refuted
+        covered = frozenset(core)
+        cores.append(covered)
         for other in [i for i in pending if covered <= set(cubes[i])]:
             settled(other)
             refuted += 1
@@ -873,7 +1019,8 @@ def _conquer(client, clauses, nvars, options, root, deadline, conflict_limit, cu
     if early is not None:
         early.yield_cores()
     token = uuid.uuid4().hex
-    formula = client.scatter([_Formula(token, nvars, clauses, options)], broadcast=True, hash=False)[0]
+    formula = client.scatter([_Formula(token, nvars, clauses, options, candidates)], broadcast=True,
+                             hash=False)[0]
     for index in list(pending):
         submit(index)
 
@@ -882,6 +1029,7 @@ def _conquer(client, clauses, nvars, options, root, deadline, conflict_limit, cu
             if stop.is_set() or (deadline is not None and time.perf_counter() >= deadline):
                 status = None
                 break
+            split_for_idle_workers()
             try:
                 item = arrived.get(timeout=_POLL)
             except queue.Empty:
@@ -907,19 +1055,26 @@ def _conquer(client, clauses, nvars, options, root, deadline, conflict_limit, cu
         outstanding = [future for future in pending.values() if future is not None]
         if outstanding:
             client.cancel(outstanding)
-        try:
-            client.run(_stop_run, token, on_error="ignore")
-        except TypeError:  # a Dask without on_error
-            try:
-                client.run(_stop_run, token)
-            except Exception:  # a worker gone while stopping: nothing left to stop there
-                pass
-        except Exception:
-            pass
+        _run_everywhere(client, _stop_run, token)
         client.cancel([formula])
     if status is False and pending:
         status = None
     return ParallelResult(status, model, total, done, refuted, threads, stats)
+
+
+def _run_everywhere(client, function, *args):
+    """``function(*args)`` on every worker: what each answered (a worker
+    gone meanwhile answers nothing)."""
+    try:
+        answers = client.run(function, *args, on_error="ignore")
+    except TypeError:  # a Dask without on_error
+        try:
+            answers = client.run(function, *args)
+        except Exception:
+            return {}
+    except Exception:
+        return {}
+    return {worker: answer for worker, answer in answers.items() if not isinstance(answer, BaseException)}
 
 
 # A task cancelled by the scheduler, not by this process.
@@ -954,11 +1109,18 @@ def run_command(options, root, formula, out, comment, start):
     """``mirl --jobs N FILE`` and ``mirl --scheduler ADDRESS FILE``: the
     same answer lines, exit codes, limits and Ctrl-C handling as the
     sequential command, the cube counts in the progress table."""
+    import atexit
+    import gc
     import signal
     import sys
 
     from . import cli
 
+    # Dask's modules hold several hundred thousand objects: the collections
+    # of the interpreter's exit would go through them all (a tenth of a
+    # second or more) only to free a process that ends anyway.
+    atexit.unregister(gc.freeze)
+    atexit.register(gc.freeze)
     where = "a local cluster of %d workers" % options.jobs if options.scheduler is None else options.scheduler
     comment("cube-and-conquer on " + where)
     stop = threading.Event()

@@ -224,7 +224,9 @@ class SearchPolicy:
         self.fast += (glue - self.fast) * self.FAST
         self.glue_sum += glue
         self.glue_count += 1
-        self.level_sum += run.level
+        # Levels above the assumptions, as the glue counts them: with the
+        # assumption levels counted, every search under a cube looked local.
+        self.level_sum += run.level - run.placed
         self.since += 1
         if not conflicts & 127:
             self._switch_mode(run, conflicts)
