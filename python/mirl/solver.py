@@ -654,7 +654,7 @@ class Solver(PySATInterface):
                 fast += (glue - fast) * fast_weight
                 glue_sum += glue
                 glue_count += 1
-                level_sum += at
+                level_sum += at - run.placed
                 since += 1
                 if not conflicts & 127 or scheduled:
                     policy.fast = fast
