@@ -603,6 +603,9 @@ def test_the_inline_loop_searches_exactly_as_the_step_methods(clauses, options):
             solver.conf_budget(700)
             seen.append(solver.solve_limited([1, -2]))
             seen.append((solver.get_core(), solver.get_model()))
+            # The policy's running sums, which the inline loop keeps itself.
+            policy = solver._policy
+            seen.append([getattr(policy, key) for key in ("fast", "glue_sum", "glue_count", "level_sum", "since")])
             seen.append(solver.solve([-3]))
             seen.append((solver.get_core(), solver.get_model()))
             seen.append(solver.solve())
