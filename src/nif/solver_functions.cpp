@@ -285,8 +285,13 @@ MIRL_NIF(config) {
 MIRL_NIF(info) {
     SolverState *s = get_solver(env, argc, argv);
     if (s == nullptr || argc != 2) return enif_make_badarg(env);
+    // Every key by identity first (the interned atom a caller passes back),
+    // then by name: a key met late in the table no longer pays a name
+    // comparison for each earlier one.
     for (const InfoRow &row : info_rows)
-        if (is_atom_arg(env, argv[1], atoms.*row.key)) return row.read(env, s);
+        if (argv[1] == atoms.*row.key) return row.read(env, s);
+    for (const InfoRow &row : info_rows)
+        if (enif_atom_matches(env, atoms.*row.key, argv[1])) return row.read(env, s);
     return enif_make_badarg(env);
 }
 
