@@ -105,12 +105,11 @@ inline PyObject *hand_over(ErlNifEnv *env, size_t mark, PyObject *result) {
         PyErr_Format(PyExc_SystemError, "%s failed without setting an error", entry->funcs[variant_func[v]].name);
 }
 
-[[gnu::noinline]] PyObject *dispatch(PyObject *args, unsigned slot) {
-    if (!PyTuple_Check(args)) {
-        PyErr_SetString(PyExc_TypeError, "args is not a argument");
-        return nullptr;
-    }
-    const Py_ssize_t n = PyTuple_GET_SIZE(args);
+// The rows take their arguments as a vector (no tuple is built for a call):
+// a row function has this type and is stored cast in the method table.
+using VectorFunction = PyObject *(*)(PyObject *, PyObject *const *, Py_ssize_t);
+
+[[gnu::noinline]] PyObject *dispatch(PyObject *const *argv, Py_ssize_t n, unsigned slot) {
     const uint32_t end = row_end[slot];
     uint32_t v = row_first[slot];
     while (v < end && variant_arity[v] != static_cast<uint64_t>(n)) v++;
@@ -126,7 +125,6 @@ inline PyObject *hand_over(ErlNifEnv *env, size_t mark, PyObject *result) {
     // call's terms alone.
     const size_t mark = env->scratch_count;
     const ErlNifFunction call = variant_call[v];
-    PyObject *const *argv = &PyTuple_GET_ITEM(args, 0);
     PyObject *result;
     {
         CollectorPause pause;
@@ -147,8 +145,8 @@ inline PyObject *hand_over(ErlNifEnv *env, size_t mark, PyObject *result) {
 }
 
 template <size_t S>
-PyObject *trampoline(PyObject *, PyObject *args) {
-    return dispatch(args, S);
+PyObject *trampoline(PyObject *, PyObject *const *argv, Py_ssize_t n) {
+    return dispatch(argv, n, S);
 }
 
 // The entry of a plain function: its arity is the only one its name has,
@@ -156,34 +154,33 @@ PyObject *trampoline(PyObject *, PyObject *args) {
 // result, so the call needs neither the variant search nor the pause. Any
 // other arity goes to the dispatcher, which refuses it.
 template <size_t P>
-[[gnu::flatten]] PyObject *plain_entry(PyObject *, PyObject *args) {
-    if (!PyTuple_Check(args) || PyTuple_GET_SIZE(args) != plain_arity[P]) return dispatch(args, plain_slot[P]);
+[[gnu::flatten]] PyObject *plain_entry(PyObject *, PyObject *const *argv, Py_ssize_t n) {
+    if (static_cast<uint64_t>(n) != plain_arity[P]) return dispatch(argv, n, plain_slot[P]);
     ErlNifEnv *env = &process_env;
     const size_t mark = env->scratch_count;
-    const int n = static_cast<int>(plain_arity[P]);
-    PyObject *result = hand_over(env, mark, mirl::plain_functions[P](env, n, &PyTuple_GET_ITEM(args, 0)));
+    PyObject *result = hand_over(env, mark, mirl::plain_functions[P](env, static_cast<int>(n), argv));
     if (result == nullptr) failed_silently(row_first[plain_slot[P]]);
     return result;
 }
 
 template <size_t... P>
-constexpr std::array<PyCFunction, sizeof...(P)> make_plain_entries(std::index_sequence<P...>) {
+constexpr std::array<VectorFunction, sizeof...(P)> make_plain_entries(std::index_sequence<P...>) {
     return {{&plain_entry<P>...}};
 }
 
-constexpr std::array<PyCFunction, plain_count> plain_entries = make_plain_entries(std::make_index_sequence<plain_count>{});
+constexpr std::array<VectorFunction, plain_count> plain_entries = make_plain_entries(std::make_index_sequence<plain_count>{});
 
 
 template <size_t... S>
-constexpr std::array<PyCFunction, sizeof...(S)> make_trampolines(std::index_sequence<S...>) {
+constexpr std::array<VectorFunction, sizeof...(S)> make_trampolines(std::index_sequence<S...>) {
     return {{&trampoline<S>...}};
 }
 
-constexpr std::array<PyCFunction, max_functions> trampolines = make_trampolines(std::make_index_sequence<max_functions>{});
+constexpr std::array<VectorFunction, max_functions> trampolines = make_trampolines(std::make_index_sequence<max_functions>{});
 
 // The method row's function: the plain entry of a name whose one variant is
 // a plain function, else the slot's trampoline.
-PyCFunction row_function(int row) {
+VectorFunction row_function(int row) {
     const uint32_t v = row_first[row];
     if (row_end[row] - v != 1) return trampolines[row];
     for (size_t p = 0; p < plain_count; p++) {
@@ -207,8 +204,7 @@ void build_registry(const ErlNifEntry *e) {
         for (int r = 0; r < rows && !seen; r++) seen = std::strcmp(method_table[r].ml_name, name) == 0;
         if (seen) continue;
         method_table[rows].ml_name = name;
-        method_table[rows].ml_meth = trampolines[rows];
-        method_table[rows].ml_flags = METH_VARARGS;
+        method_table[rows].ml_flags = METH_FASTCALL;
         method_table[rows].ml_doc = nullptr;
         row_first[rows] = variants;
         for (int m = k; m < count; m++) {
@@ -219,7 +215,7 @@ void build_registry(const ErlNifEntry *e) {
             variants++;
         }
         row_end[rows] = variants;
-        method_table[rows].ml_meth = row_function(rows);
+        method_table[rows].ml_meth = reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(row_function(rows)));
         rows++;
     }
 }
