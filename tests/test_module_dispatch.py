@@ -60,6 +60,12 @@ def test_each_function_reports_its_own_name_on_arity_mismatch(capfd):
             getattr(mirl_nif, name)(*range(too_many))
     err = capfd.readouterr().err
     assert err == "".join(f"arity mismatch {name} got 6 args\r\n" for name in NAMES)
+    # Keywords are refused before the arity is looked at; none is no keyword.
+    for name in NAMES:
+        with pytest.raises(TypeError, match=rf"^{name}\(\) takes no keyword arguments$"):
+            getattr(mirl_nif, name)(*range(too_many), handle=None)
+    assert mirl_nif.level(mirl_nif.new({}), **{}) == 0
+    assert capfd.readouterr().err == ""
 
 
 def test_add_variable_takes_one_to_three_arguments(solver):

@@ -107,7 +107,13 @@ inline PyObject *hand_over(ErlNifEnv *env, size_t mark, PyObject *result) {
 
 // The rows take their arguments as a vector (no tuple is built for a call):
 // a row function has this type and is stored cast in the method table.
-using VectorFunction = PyObject *(*)(PyObject *, PyObject *const *, Py_ssize_t);
+// Keyword arguments are refused with the text a tuple-taking function gets.
+using VectorFunction = PyObject *(*)(PyObject *, PyObject *const *, Py_ssize_t, PyObject *);
+
+[[gnu::cold, gnu::noinline]] PyObject *no_keywords(unsigned slot) {
+    PyErr_Format(PyExc_TypeError, "%.200s() takes no keyword arguments", method_table[slot].ml_name);
+    return nullptr;
+}
 
 [[gnu::noinline]] PyObject *dispatch(PyObject *const *argv, Py_ssize_t n, unsigned slot) {
     const uint32_t end = row_end[slot];
@@ -145,7 +151,8 @@ using VectorFunction = PyObject *(*)(PyObject *, PyObject *const *, Py_ssize_t);
 }
 
 template <size_t S>
-PyObject *trampoline(PyObject *, PyObject *const *argv, Py_ssize_t n) {
+PyObject *trampoline(PyObject *, PyObject *const *argv, Py_ssize_t n, PyObject *keywords) {
+    if (keywords != nullptr && PyTuple_GET_SIZE(keywords) != 0) return no_keywords(S);
     return dispatch(argv, n, S);
 }
 
@@ -154,7 +161,8 @@ PyObject *trampoline(PyObject *, PyObject *const *argv, Py_ssize_t n) {
 // result, so the call needs neither the variant search nor the pause. Any
 // other arity goes to the dispatcher, which refuses it.
 template <size_t P>
-[[gnu::flatten]] PyObject *plain_entry(PyObject *, PyObject *const *argv, Py_ssize_t n) {
+[[gnu::flatten]] PyObject *plain_entry(PyObject *, PyObject *const *argv, Py_ssize_t n, PyObject *keywords) {
+    if (keywords != nullptr && PyTuple_GET_SIZE(keywords) != 0) return no_keywords(plain_slot[P]);
     if (static_cast<uint64_t>(n) != plain_arity[P]) return dispatch(argv, n, plain_slot[P]);
     ErlNifEnv *env = &process_env;
     const size_t mark = env->scratch_count;
@@ -204,7 +212,7 @@ void build_registry(const ErlNifEntry *e) {
         for (int r = 0; r < rows && !seen; r++) seen = std::strcmp(method_table[r].ml_name, name) == 0;
         if (seen) continue;
         method_table[rows].ml_name = name;
-        method_table[rows].ml_flags = METH_FASTCALL;
+        method_table[rows].ml_flags = METH_FASTCALL | METH_KEYWORDS;
         method_table[rows].ml_doc = nullptr;
         row_first[rows] = variants;
         for (int m = k; m < count; m++) {
