@@ -60,6 +60,12 @@ def test_each_function_reports_its_own_name_on_arity_mismatch(capfd):
             getattr(mirl_nif, name)(*range(too_many))
     err = capfd.readouterr().err
     assert err == "".join(f"arity mismatch {name} got 6 args\r\n" for name in NAMES)
+    # Keywords are refused before the arity is looked at; none is no keyword.
+    for name in NAMES:
+        with pytest.raises(TypeError, match=rf"^{name}\(\) takes no keyword arguments$"):
+            getattr(mirl_nif, name)(*range(too_many), handle=None)
+    assert mirl_nif.level(mirl_nif.new({}), **{}) == 0
+    assert capfd.readouterr().err == ""
 
 
 def test_add_variable_takes_one_to_three_arguments(solver):
@@ -255,3 +261,46 @@ class TestIntegerArguments:
                 mirl_nif.add_variable(solver, flag)
         mirl_nif.add_variable(solver, True)
         mirl_nif.add_variable(solver, False)
+
+
+def test_the_read_only_queries_check_arity_arguments_and_references(capfd):
+    # value, level, bound, is_bound, is_variable and implication_level have
+    # an entry of their own: the same refusals and results as every function.
+    s = mirl_nif.new({})
+    mirl_nif.add_variables(s, 3)
+    for _ in range(300):
+        mirl_nif.push(s)
+    mirl_nif.bind(s, -2)
+    calls = {"value": (s, 2), "level": (s,), "bound": (s, -2), "is_bound": (s, 2), "is_variable": (s, 2),
+             "implication_level": (s, 2)}
+    expected = {"value": False, "level": 300, "bound": True, "is_bound": True, "is_variable": True,
+                "implication_level": 300}
+    held = sys.getrefcount(s)
+    for name, args in calls.items():
+        function = getattr(mirl_nif, name)
+        assert function(*args) == expected[name]
+        for wrong in (args[:-1], args + (1,)):
+            with pytest.raises(TypeError, match="^badarity$"):
+                function(*wrong)
+        assert capfd.readouterr().err == "".join(
+            f"arity mismatch {name} got {n} args\r\n" for n in (len(args) - 1, len(args) + 1))
+        with pytest.raises(TypeError, match="^badarg$"):
+            function(type(s), *args[1:])
+    del wrong
+    # The result's reference is the caller's, and an int subclass is a literal.
+    level = mirl_nif.level(s)
+    assert sys.getrefcount(level) == 2
+    assert mirl_nif.value(s, IntFlagLiteral(2)) is False
+    assert sys.getrefcount(s) == held
+    # A refusal while another exception is being handled is its own error.
+    try:
+        raise KeyError("outer")
+    except KeyError:
+        with pytest.raises(TypeError, match="^literal$"):
+            mirl_nif.value(s, 4)
+        with pytest.raises(TypeError, match="^variable$"):
+            mirl_nif.implication_level(s, 0)
+
+
+class IntFlagLiteral(int):
+    pass

@@ -80,9 +80,11 @@ inline void prefetch_record(const WatchSlot *slot) {
 
 // Visits the clauses watching the false literal f. Returns -1 when the
 // visit stopped on a conflict, else 0. One copy per queue discipline and
-// for level 0 (where clauses found satisfied are marked dead) or above.
+// for level 0 (where clauses found satisfied are marked dead) or above;
+// only the recursive discipline calls it from itself, the others inline it
+// into their drain.
 template <bool root, int32_t queue_type>
-__attribute__((noinline)) int visit(Pass &p, Literal *f, int depth) {
+int visit(Pass &p, Literal *f, int depth) {
     SolverState *const s = p.s;
     uint8_t *const values = p.values;
     Variable *const *const variables = p.variables;
@@ -233,13 +235,31 @@ next_literal:
     return result;
 }
 
-using Visit = int (*)(Pass &p, Literal *f, int depth);
+// Drains the queue, visiting each literal that is still false; -1 when a
+// visit stopped on a conflict. One copy per queue discipline and for level
+// 0 or above, so the visit's set-up is paid once per drain, not per literal.
+template <bool root, int32_t queue_type>
+__attribute__((noinline)) int drain(Pass &p) {
+    SolverState *const s = p.s;
+    while (Literal *f = queue_pop(s)) {
+        // Only a false literal has anything to say about its clauses.
+        if (p.values[f->code] != val_false) continue;
+        // The first record of the next literal's chain was prefetched when
+        // that literal was implied: start loading the second one as well.
+        if (const Literal *g = s->queue.head)
+            if (const WatchSlot *h = g->watches) prefetch_record(h->link);
+        if (visit<root, queue_type>(p, f, max_visit_depth) < 0) return -1;
+    }
+    return 0;
+}
+
+using Drain = int (*)(Pass &p);
 
 template <bool root>
-Visit visit_for(int32_t queue_type) {
-    if (queue_type == qtype_recursive) return visit<root, qtype_recursive>;
-    if (queue_type == qtype_fifo) return visit<root, qtype_fifo>;
-    return visit<root, qtype_lifo>;
+Drain drain_for(int32_t queue_type) {
+    if (queue_type == qtype_recursive) return drain<root, qtype_recursive>;
+    if (queue_type == qtype_fifo) return drain<root, qtype_fifo>;
+    return drain<root, qtype_lifo>;
 }
 
 }  // namespace
@@ -321,20 +341,7 @@ int propagate(SolverState *s) {
     p.top = first + record->count;
     p.queue_type = s->options.queue_type;
     p.xref = s->options.xref;
-    const Visit visit_literal = p.level == 0 ? visit_for<true>(p.queue_type) : visit_for<false>(p.queue_type);
-    int result = 0;
-    while (Literal *f = queue_pop(s)) {
-        // Only a false literal has anything to say about its clauses.
-        if (p.values[f->code] != val_false) continue;
-        // The first record of the next literal's chain was prefetched when
-        // that literal was implied: start loading the second one as well.
-        if (const Literal *g = s->queue.head)
-            if (const WatchSlot *h = g->watches) prefetch_record(h->link);
-        if (visit_literal(p, f, max_visit_depth) < 0) {
-            result = -1;
-            break;
-        }
-    }
+    const int result = p.level == 0 ? drain_for<true>(p.queue_type)(p) : drain_for<false>(p.queue_type)(p);
     record->count = static_cast<int32_t>(p.top - first);
     s->clause_2_counter += p.visits[size_class_binary];
     s->clause_3_counter += p.visits[size_class_ternary];

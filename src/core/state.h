@@ -88,9 +88,11 @@ struct Variable {
     Variable *mark_next;  // marked list link
     uint32_t flags;
     int32_t index;
+    Literal *subst;  // the literal this variable stands for, or null
+    // An implication writes level and reason and then queues a literal
+    // record: they lie together, next to the literal records.
     int32_t level;   // -1 when never assigned
     int32_t reason;  // clause reference of the implication, -1 for none
-    Literal *subst;  // the literal this variable stands for, or null
     Literal pos;
     Literal neg;
 };

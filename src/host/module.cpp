@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "host/host.h"
+#include "nif/functions.h"
 
 namespace mirl::host {
 
@@ -27,6 +28,14 @@ ErlNifEntry *entry = nullptr;
 PyMethodDef method_table[max_functions + 1];
 unsigned variant_func[max_functions];
 uint32_t variant_arity[max_functions];
+ErlNifFunction variant_call[max_functions];  // each variant's function
+
+// A name whose one variant is plain function p (mirl::plain_functions) is
+// called through plain_entry<p>, which knows its function; plain_arity[p] is
+// that variant's arity and plain_slot[p] its row.
+constexpr size_t plain_count = std::size(mirl::plain_functions);
+uint32_t plain_arity[plain_count];
+unsigned plain_slot[plain_count];
 uint32_t row_first[max_functions];
 uint32_t row_end[max_functions];
 
@@ -78,63 +87,118 @@ struct CollectorPause {
 #endif
 };
 
-PyObject *dispatch(PyObject *args, unsigned slot) {
-    if (!PyTuple_Check(args)) {
-        PyErr_SetString(PyExc_TypeError, "args is not a argument");
-        return nullptr;
-    }
-    const Py_ssize_t n = PyTuple_GET_SIZE(args);
-    ErlNifEnv *env = &process_env;
-    for (uint32_t v = row_first[slot]; v < row_end[slot]; v++) {
-        if (variant_arity[v] != static_cast<uint64_t>(n)) continue;
-        const ErlNifFunc &func = entry->funcs[variant_func[v]];
-        // A call releases only what it made itself, so a call nested inside
-        // another (Python code run by a hash or comparison) leaves the outer
-        // call's terms alone.
-        const size_t mark = env->scratch_count;
-        PyObject *result;
-        {
-            CollectorPause pause;
-            result = func.fptr(env, static_cast<int>(n), &PyTuple_GET_ITEM(args, 0));
-            // A result the call made last is handed over with the reference
-            // the environment held, instead of one added and one dropped.
-            if (result != nullptr && env->scratch_count > mark && env->scratch[env->scratch_count - 1] == result)
-                env->scratch_count--;
-            else
-                Py_XINCREF(result);
-            env_release(env, mark);
-        }
-        if (result == nullptr) {
-            if (!PyErr_Occurred())
-                PyErr_Format(PyExc_SystemError, "%s failed without setting an error", func.name);
-        } else if (PyErr_Occurred()) {
-            // The call succeeded, so the exception is dropped; but a library
-            // function should clear what it handled where it handled it, and
-            // checked builds say which one did not.
-#ifdef MIRL_CHECKS
-            std::fprintf(stderr, "mirl_nif: %s returned with an exception pending\n", func.name);
-#endif
-            PyErr_Clear();
-        }
-        return result;
-    }
-    PyErr_SetString(PyExc_TypeError, "badarity");
-    std::fprintf(stderr, "arity mismatch %s got %d args\r\n", method_table[slot].ml_name, static_cast<int>(n));
-    std::fflush(stderr);
+// Takes the result's reference out of the environment (or adds one) and
+// releases the other terms the call made after `mark`.
+inline PyObject *hand_over(ErlNifEnv *env, size_t mark, PyObject *result) {
+    // A result the call made last is handed over with the reference the
+    // environment held, instead of one added and one dropped.
+    if (result != nullptr && env->scratch_count > mark && env->scratch[env->scratch_count - 1] == result)
+        env->scratch_count--;
+    else
+        Py_XINCREF(result);
+    env_release(env, mark);
+    return result;
+}
+
+[[gnu::cold]] void failed_silently(unsigned v) {
+    if (!PyErr_Occurred())
+        PyErr_Format(PyExc_SystemError, "%s failed without setting an error", entry->funcs[variant_func[v]].name);
+}
+
+// The rows take their arguments as a vector (no tuple is built for a call):
+// a row function has this type and is stored cast in the method table.
+// Keyword arguments are refused with the text a tuple-taking function gets.
+using VectorFunction = PyObject *(*)(PyObject *, PyObject *const *, Py_ssize_t, PyObject *);
+
+[[gnu::cold, gnu::noinline]] PyObject *no_keywords(unsigned slot) {
+    PyErr_Format(PyExc_TypeError, "%.200s() takes no keyword arguments", method_table[slot].ml_name);
     return nullptr;
 }
 
-template <size_t S>
-PyObject *trampoline(PyObject *, PyObject *args) {
-    return dispatch(args, S);
+[[gnu::noinline]] PyObject *dispatch(PyObject *const *argv, Py_ssize_t n, unsigned slot) {
+    const uint32_t end = row_end[slot];
+    uint32_t v = row_first[slot];
+    while (v < end && variant_arity[v] != static_cast<uint64_t>(n)) v++;
+    if (v == end) {
+        PyErr_SetString(PyExc_TypeError, "badarity");
+        std::fprintf(stderr, "arity mismatch %s got %d args\r\n", method_table[slot].ml_name, static_cast<int>(n));
+        std::fflush(stderr);
+        return nullptr;
+    }
+    ErlNifEnv *env = &process_env;
+    // A call releases only what it made itself, so a call nested inside
+    // another (Python code run by a hash or comparison) leaves the outer
+    // call's terms alone.
+    const size_t mark = env->scratch_count;
+    const ErlNifFunction call = variant_call[v];
+    PyObject *result;
+    {
+        CollectorPause pause;
+        result = hand_over(env, mark, call(env, static_cast<int>(n), argv));
+    }
+    if (result == nullptr) {
+        failed_silently(v);
+    } else if (PyErr_Occurred()) {
+        // The call succeeded, so the exception is dropped; but a library
+        // function should clear what it handled where it handled it, and
+        // checked builds say which one did not.
+#ifdef MIRL_CHECKS
+        std::fprintf(stderr, "mirl_nif: %s returned with an exception pending\n", entry->funcs[variant_func[v]].name);
+#endif
+        PyErr_Clear();
+    }
+    return result;
 }
 
+template <size_t S>
+PyObject *trampoline(PyObject *, PyObject *const *argv, Py_ssize_t n, PyObject *keywords) {
+    if (keywords != nullptr && PyTuple_GET_SIZE(keywords) != 0) return no_keywords(S);
+    return dispatch(argv, n, S);
+}
+
+// The entry of a plain function: its arity is the only one its name has,
+// and nothing in it can start the collector or leave an exception behind a
+// result, so the call needs neither the variant search nor the pause. Any
+// other arity goes to the dispatcher, which refuses it.
+template <size_t P>
+[[gnu::flatten]] PyObject *plain_entry(PyObject *, PyObject *const *argv, Py_ssize_t n, PyObject *keywords) {
+    if (keywords != nullptr && PyTuple_GET_SIZE(keywords) != 0) return no_keywords(plain_slot[P]);
+    if (static_cast<uint64_t>(n) != plain_arity[P]) return dispatch(argv, n, plain_slot[P]);
+    ErlNifEnv *env = &process_env;
+    const size_t mark = env->scratch_count;
+    PyObject *result = hand_over(env, mark, mirl::plain_functions[P](env, static_cast<int>(n), argv));
+    if (result == nullptr) failed_silently(row_first[plain_slot[P]]);
+    return result;
+}
+
+template <size_t... P>
+constexpr std::array<VectorFunction, sizeof...(P)> make_plain_entries(std::index_sequence<P...>) {
+    return {{&plain_entry<P>...}};
+}
+
+constexpr std::array<VectorFunction, plain_count> plain_entries = make_plain_entries(std::make_index_sequence<plain_count>{});
+
+
 template <size_t... S>
-constexpr std::array<PyCFunction, sizeof...(S)> make_trampolines(std::index_sequence<S...>) {
+constexpr std::array<VectorFunction, sizeof...(S)> make_trampolines(std::index_sequence<S...>) {
     return {{&trampoline<S>...}};
 }
 
-constexpr std::array<PyCFunction, max_functions> trampolines = make_trampolines(std::make_index_sequence<max_functions>{});
+constexpr std::array<VectorFunction, max_functions> trampolines = make_trampolines(std::make_index_sequence<max_functions>{});
+
+// The method row's function: the plain entry of a name whose one variant is
+// a plain function, else the slot's trampoline.
+VectorFunction row_function(int row) {
+    const uint32_t v = row_first[row];
+    if (row_end[row] - v != 1) return trampolines[row];
+    for (size_t p = 0; p < plain_count; p++) {
+        if (variant_call[v] != mirl::plain_functions[p]) continue;
+        plain_arity[p] = variant_arity[v];
+        plain_slot[p] = static_cast<unsigned>(row);
+        return plain_entries[p];
+    }
+    return trampolines[row];
+}
 
 // Builds the method rows (one per distinct name) and their variant lists.
 void build_registry(const ErlNifEntry *e) {
@@ -148,17 +212,18 @@ void build_registry(const ErlNifEntry *e) {
         for (int r = 0; r < rows && !seen; r++) seen = std::strcmp(method_table[r].ml_name, name) == 0;
         if (seen) continue;
         method_table[rows].ml_name = name;
-        method_table[rows].ml_meth = trampolines[rows];
-        method_table[rows].ml_flags = METH_VARARGS;
+        method_table[rows].ml_flags = METH_FASTCALL | METH_KEYWORDS;
         method_table[rows].ml_doc = nullptr;
         row_first[rows] = variants;
         for (int m = k; m < count; m++) {
             if (m != k && std::strcmp(e->funcs[m].name, name) != 0) continue;
             variant_func[variants] = static_cast<unsigned>(m);
             variant_arity[variants] = e->funcs[m].arity;
+            variant_call[variants] = e->funcs[m].fptr;
             variants++;
         }
         row_end[rows] = variants;
+        method_table[rows].ml_meth = reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)(void)>(row_function(rows)));
         rows++;
     }
 }

@@ -86,6 +86,14 @@ MIRL_NIF(intersect_var);
 MIRL_NIF(get_marked);
 MIRL_NIF(rand);
 
+// The plain functions: each only reads the state, decodes at most one
+// literal or variable and answers True, False, None or an int (or fails with
+// an atom right before returning). They make no Python container and run no
+// Python code, so no collector can start in the middle of one, and the host
+// calls them without pausing it, each through an entry of its own.
+inline constexpr ErlNifFunction plain_functions[] = {nif_value, nif_level, nif_bound, nif_is_bound,
+                                                     nif_is_variable, nif_implication_level};
+
 #pragma GCC visibility pop
 
 }  // namespace mirl
