@@ -1,6 +1,7 @@
 """Call overhead: value/2 and level/1 of mirl_nif against a bare METH_VARARGS
-function (bench/bare.cpp, compiled here with the release flags -O3 -fPIC) and
-against PySAT's Minisat22().nof_vars().
+function (bench/bare.cpp, compiled here with the release flags -O3 -fPIC),
+against a bare METH_FASTCALL one (the convention mirl_nif's functions use)
+and against PySAT's Minisat22().nof_vars().
 
 Each figure is the median of 9 interleaved runs of a loop of N calls; the
 per-call time subtracts an empty loop of the same shape, so the ratios compare
@@ -40,7 +41,7 @@ def build_bare():
     sys.path.insert(0, out)
     import bare_ext
 
-    return bare_ext.bare
+    return bare_ext.bare, bare_ext.bare_fast
 
 
 def loop_timer(body, setup):
@@ -57,16 +58,19 @@ def main():
     import mirl_nif
     from pysat.solvers import Minisat22
 
-    bare = build_bare()
+    bare, bare_fast = build_bare()
     handle = mirl_nif.new({})
     mirl_nif.add_variables(handle, 10)
     peer = Minisat22(bootstrap_with=[[1, 2]])
-    env = {"clock": common.clock, "value": mirl_nif.value, "level": mirl_nif.level, "bare": bare, "s": handle,
+    env = {"clock": common.clock, "value": mirl_nif.value, "level": mirl_nif.level, "bare": bare, "bare_fast": bare_fast,
+           "s": handle,
            "peer": peer}
     timers = {
         "empty": loop_timer("pass", env),
         "bare(s)": loop_timer("bare(s)", env),
         "bare(s, 1)": loop_timer("bare(s, 1)", env),
+        "bare_fast(s)": loop_timer("bare_fast(s)", env),
+        "bare_fast(s, 1)": loop_timer("bare_fast(s, 1)", env),
         "level(s)": loop_timer("level(s)", env),
         "value(s, 1)": loop_timer("value(s, 1)", env),
         "minisat.nof_vars()": loop_timer("peer.nof_vars()", env),
@@ -82,6 +86,9 @@ def main():
         "rows": [
             ["level(s)", ns["level(s)"], ns["bare(s)"], ns["level(s)"] / ns["bare(s)"]],
             ["value(s, 1)", ns["value(s, 1)"], ns["bare(s, 1)"], ns["value(s, 1)"] / ns["bare(s, 1)"]],
+            ["level(s) vs bare_fast(s)", ns["level(s)"], ns["bare_fast(s)"], ns["level(s)"] / ns["bare_fast(s)"]],
+            ["value(s, 1) vs bare_fast(s, 1)", ns["value(s, 1)"], ns["bare_fast(s, 1)"],
+             ns["value(s, 1)"] / ns["bare_fast(s, 1)"]],
             ["value(s, 1) vs minisat.nof_vars()", ns["value(s, 1)"], ns["minisat.nof_vars()"],
              ns["value(s, 1)"] / ns["minisat.nof_vars()"]],
         ],
@@ -100,7 +107,7 @@ sys.path[:0] = sys.argv[1].split(":")
 import mirl_nif, bare_ext
 s = mirl_nif.new({})
 mirl_nif.add_variables(s, 10)
-value, level, bare = mirl_nif.value, mirl_nif.level, bare_ext.bare
+value, level, bare, bare_fast = mirl_nif.value, mirl_nif.level, bare_ext.bare, bare_ext.bare_fast
 def run(n):
     for _ in range(n):
         %s
@@ -126,11 +133,14 @@ def count_instructions():
     n = 100_000
     base = instructions("pass", 0)
     per_call = {body: (instructions(body, n) - base) / n for body in
-                ("pass", "bare(s)", "bare(s, 1)", "level(s)", "value(s, 1)")}
+                ("pass", "bare(s)", "bare(s, 1)", "bare_fast(s)", "bare_fast(s, 1)", "level(s)", "value(s, 1)")}
     loop = per_call.pop("pass")
     net = {body: count - loop for body, count in per_call.items()}
     rows = [["level(s)", net["level(s)"], net["bare(s)"], net["level(s)"] / net["bare(s)"]],
-            ["value(s, 1)", net["value(s, 1)"], net["bare(s, 1)"], net["value(s, 1)"] / net["bare(s, 1)"]]]
+            ["value(s, 1)", net["value(s, 1)"], net["bare(s, 1)"], net["value(s, 1)"] / net["bare(s, 1)"]],
+            ["level(s) vs bare_fast(s)", net["level(s)"], net["bare_fast(s)"], net["level(s)"] / net["bare_fast(s)"]],
+            ["value(s, 1) vs bare_fast(s, 1)", net["value(s, 1)"], net["bare_fast(s, 1)"],
+             net["value(s, 1)"] / net["bare_fast(s, 1)"]]]
     common.save("overhead_instructions", {"rows": rows, "calls": n})
     for row in rows:
         print("%-36s %8.0f instr %8.0f instr  ratio %.2f" % tuple(row))

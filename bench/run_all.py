@@ -97,7 +97,8 @@ def report():
         out += ["## 1. Call overhead (goal: within 1.3x of a bare call)", "",
                 "Net nanoseconds per call (a loop of %d calls minus an empty loop), median of 9 interleaved runs. "
                 "The bare call is a METH_VARARGS function returning None (bench/bare.cpp), compiled at run time "
-                "with -O3." % overhead["calls"], "",
+                "with -O3; `bare_fast` is the same with METH_FASTCALL, the convention mirl_nif's functions use "
+                "(their arguments come as a vector, no tuple is built per call)." % overhead["calls"], "",
                 table(["call", "mirl ns", "reference", "reference ns", "ratio"],
                       [[r[0].split(" vs ")[0], r[1], (r[0].split(" vs ")[1] if " vs " in r[0] else
                                                       "bare(" + r[0].split("(")[1]), r[2], r[3]]
