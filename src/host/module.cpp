@@ -1,8 +1,10 @@
 // The Python module mirl_nif: PyInit_mirl_nif turns the library's function
-// table into one Python function per distinct name, each routed through a
-// slot trampoline to the dispatcher, which picks the variant whose arity
-// matches the call. Also the process environment's atom table and the
-// conversion of raised atoms into TypeError.
+// table into one Python function per distinct name, taking its arguments as
+// a vector. A name whose one variant is a plain reader has a direct entry;
+// every other name goes through its slot trampoline to the dispatcher, which
+// picks the variant whose arity matches the call. Also the process
+// environment's atom table and the conversion of raised atoms into
+// TypeError.
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -177,7 +179,6 @@ constexpr std::array<VectorFunction, sizeof...(P)> make_plain_entries(std::index
 }
 
 constexpr std::array<VectorFunction, plain_count> plain_entries = make_plain_entries(std::make_index_sequence<plain_count>{});
-
 
 template <size_t... S>
 constexpr std::array<VectorFunction, sizeof...(S)> make_trampolines(std::index_sequence<S...>) {
