@@ -21,6 +21,7 @@ import mirl_nif as _nif
 from .atoms import atom
 from .pysat_interface import PySATInterface
 from .restarts import STABLE, SearchPolicy, make_schedule
+from .vivify import vivify
 
 __all__ = ["Solver", "SolverError"]
 
@@ -75,6 +76,10 @@ _COUNTED_JUMP = 8
 # values become the saved phases.
 _REPHASE = 1000
 _BOUND = atom("number_of_bound_variables")
+# Each reduction tries to shorten the clauses it keeps (vivify.py), lowest
+# glue first, for at most this share of the clause visits the search made
+# since the last one.
+_VIVIFY_SHARE = 0.1
 
 class _Run:
     """The state of one ``solve`` call's search loop, shared by its steps."""
@@ -263,6 +268,9 @@ class Solver(PySATInterface):
         self._rephases = 0
         self._rephase_at = _REPHASE
         self._held_keys = set()  # the learnt clauses kept by the last reduction
+        self._vivify_tried = set()  # the kept learnt clauses vivification has tried
+        self._vivify_mark = 0  # clause visits when the last vivification ended
+        self._vivify_stats = [0, 0, 0]  # clauses tried, shortened, literals removed
         self._time = 0.0
         self._time_accum = 0.0
         self._init_pysat(name, use_timer, with_proof, warm_start, pysat_arguments)
@@ -1042,6 +1050,22 @@ class Solver(PySATInterface):
         self._policy.reduced_at = self._conflicts
         self._deleted += deleted
         self._reductions += 1
+        self._vivify_kept(keys, glue, doomed)
+
+    def _vivify_kept(self, keys, glue, doomed):
+        """After a reduction: try to shorten the clauses it kept and that
+        were never tried, lowest glue first and at equal glue most recently
+        used first, within a share of the search's clause visits."""
+        visits = self._clause_visits()
+        budget = (visits - self._vivify_mark) * _VIVIFY_SHARE
+        tried = self._vivify_tried
+        tried.intersection_update(self._held_keys)
+        gone = set(doomed)
+        order = [position for position, key in enumerate(keys) if position not in gone and key not in tried]
+        order.sort(key=glue.__getitem__)
+        outcome = vivify(self, [(_GAMMA_BASE | position, keys[position]) for position in order], budget)
+        self._vivify_stats = [a + b for a, b in zip(self._vivify_stats, outcome)]
+        self._vivify_mark = self._clause_visits()
 
     def _read_model(self):
         handle = self._handle
