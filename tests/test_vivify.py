@@ -66,7 +66,10 @@ def test_a_vivified_clause_takes_the_place_of_the_old_one():
     handle = solver.handle
     old = learnt(solver, [5, 1, 2, 3], 4)
     other = learnt(solver, [1, 6, 7], 3)  # nothing to shorten
+    phases = [mirl_nif.variable_info(handle, variable, "phase") for variable in range(1, 8)]
     assert vivify(solver, [old, other], 10**9) == (2, 1, 1)
+    # The propagations above level 0 leave the saved phases as they were.
+    assert [mirl_nif.variable_info(handle, variable, "phase") for variable in range(1, 8)] == phases
     # Ordered by the literals the group shares: 1, then 2, make 3 true.
     new_key = bytes(mirl_nif.compress_clause(handle, [1, 2, 3]))
     assert solver._policy.glue_of == {new_key: 3, other[1]: 3}

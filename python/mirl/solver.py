@@ -270,7 +270,7 @@ class Solver(PySATInterface):
         self._held_keys = set()  # the learnt clauses kept by the last reduction
         self._vivify_tried = set()  # the kept learnt clauses vivification has tried
         self._vivify_mark = 0  # clause visits when the last vivification ended
-        self._vivify_stats = [0, 0, 0]  # clauses tried, shortened, literals removed
+        self._vivify_stats = [0, 0, 0, 0]  # clauses tried, shortened, literals removed, visits
         self._time = 0.0
         self._time_accum = 0.0
         self._init_pysat(name, use_timer, with_proof, warm_start, pysat_arguments)
@@ -1064,8 +1064,9 @@ class Solver(PySATInterface):
         order = [position for position, key in enumerate(keys) if position not in gone and key not in tried]
         order.sort(key=glue.__getitem__)
         outcome = vivify(self, [(_GAMMA_BASE | position, keys[position]) for position in order], budget)
-        self._vivify_stats = [a + b for a, b in zip(self._vivify_stats, outcome)]
         self._vivify_mark = self._clause_visits()
+        outcome += (self._vivify_mark - visits,)
+        self._vivify_stats = [a + b for a, b in zip(self._vivify_stats, outcome)]
 
     def _read_model(self):
         handle = self._handle

@@ -54,9 +54,9 @@ def vivify(solver, candidates, budget):
     get_clause = _nif.get_clause
     visits = solver._clause_visits
     stop = visits() + budget
-    # The saved phases of the variables the round assigns, as they were
-    # before (undoing a level saves the values it undoes).
-    phases = {}
+    # The saved phases as they were before the round (undoing a level saves
+    # the values it undoes), read when the first group starts.
+    phases = None
     attempts = shortened = removed = 0
     try:
         for first in range(0, len(candidates), _GROUP):
@@ -65,6 +65,8 @@ def vivify(solver, candidates, budget):
                 # the search; propagated above it they would be lost for
                 # level 0.
                 break
+            if phases is None:
+                phases = _saved_phases(handle, solver._nvars)
             group = []
             for cid, key in candidates[first : first + _GROUP]:
                 tried.add(key)
@@ -74,7 +76,7 @@ def vivify(solver, candidates, budget):
                 # unconflicting.
                 if literals.__class__ is list and len(literals) > 2:
                     group.append((cid, key, literals))
-            results, spent, done = _vivify_group(solver, handle, group, phases, visits, stop)
+            results, spent, done = _vivify_group(solver, handle, group, visits, stop)
             attempts += spent
             for cid, key, literals, kept in results:
                 shortened += 1
@@ -84,13 +86,13 @@ def vivify(solver, candidates, budget):
                 break
     finally:
         if _nif.level(handle):
-            _note_phases(handle, 0, phases)
             _nif.pop(handle, 0)
-        _restore_phases(handle, phases)
+        if phases:
+            _restore_phases(handle, phases)
     return attempts, shortened, removed
 
 
-def _vivify_group(solver, handle, group, phases, visits, stop):
+def _vivify_group(solver, handle, group, visits, stop):
     """Vivify the clauses of ``group`` (clause id, key, literals) above level
     0.  Returns the shortened ones (with their new literals), the number of
     clauses tried and whether the budget ran out; back at level 0."""
@@ -126,7 +128,6 @@ def _vivify_group(solver, handle, group, phases, visits, stop):
                     level += 1
                     continue
                 if level < len(assumed):
-                    _note_phases(handle, level, phases)
                     pop(handle, level)
                     del assumed[level:]
                 current = value(handle, literal)
@@ -140,7 +141,6 @@ def _vivify_group(solver, handle, group, phases, visits, stop):
                 calls += 1
                 if not bcp(handle):
                     # The conflicting level is no start for the next clause.
-                    _note_phases(handle, level, phases)
                     pop(handle, level)
                     break
                 assumed.append(literal)
@@ -152,30 +152,24 @@ def _vivify_group(solver, handle, group, phases, visits, stop):
                 break
     finally:
         if _nif.level(handle):
-            _note_phases(handle, 0, phases)
             pop(handle, 0)
         solver._calls += calls
     return results, attempts, done
 
 
-def _note_phases(handle, level, phases):
-    """Before going back to ``level``: remember the saved phases of the
-    variables assigned above it that the round has not met yet."""
-    get_bindings = _nif.get_bindings
-    variable_info = _nif.variable_info
-    for above in range(level + 1, _nif.level(handle) + 1):
-        new = [variable for variable in map(abs, get_bindings(handle, above)) if variable not in phases]
-        phases.update(zip(new, map(variable_info, _repeat(handle), new, _repeat(_PHASE))))
+def _saved_phases(handle, count):
+    """The saved phases of variables 1..count as the literals they make
+    true (variables without one left out)."""
+    variables = range(1, count + 1)
+    phases = map(_nif.variable_info, _repeat(handle), variables, _repeat(_PHASE))
+    return [variable if phase > 0 else -variable for variable, phase in zip(variables, phases) if phase is not None]
 
 
-def _restore_phases(handle, phases):
-    """Give the variables of ``phases`` (variable -> 1, -1 or None) those
-    saved phases again: a level of plain bindings, undone at once, saves
-    each value but the level's first (bound again second in another level).
-    Variables fixed at level 0 meanwhile keep theirs."""
-    literals = [variable if phase > 0 else -variable for variable, phase in phases.items() if phase is not None]
-    if not literals:
-        return
+def _restore_phases(handle, literals):
+    """Make ``literals`` the saved phases of their variables again: a level
+    of plain bindings, undone at once, saves each value but the level's
+    first (bound again second in another level).  Variables fixed at level
+    0 meanwhile keep theirs."""
     bind = _nif.bind
     _nif.push(handle)
     for _ in map(bind, _repeat(handle, len(literals)), literals):
