@@ -76,10 +76,13 @@ _COUNTED_JUMP = 8
 # values become the saved phases.
 _REPHASE = 1000
 _BOUND = atom("number_of_bound_variables")
-# Each reduction tries to shorten the clauses it keeps (vivify.py), lowest
-# glue first, for at most this share of the clause visits the search made
-# since the last one.
-_VIVIFY_SHARE = 0.1
+# Where the search policy finds structure each reduction tries to shorten
+# the clauses it keeps (vivify.py), lowest glue first, for at most this
+# share of the clause visits the search made since the last one.  Counts in
+# bench/notes.md: about neutral in conflicts and visits on the structured
+# instances measured, schup-l2s-abp4-1-k31 solved where it was not; on
+# random 3-SAT it only cost visits (so it stays off there).
+_VIVIFY_SHARE = 0.05
 
 class _Run:
     """The state of one ``solve`` call's search loop, shared by its steps."""
@@ -163,7 +166,8 @@ class Solver(PySATInterface):
       ``False`` never deletes learnt clauses.  Each reduction deletes half
       of the clauses of higher glue (once the search policy finds
       structure, only among those neither learnt nor used since the last
-      reduction).
+      reduction, and the kept ones are then shortened where unit
+      propagation allows, see ``_reduce``).
     - ``queue``: the kernel's propagation order, ``"recursive"``, ``"fifo"``
       or ``"lifo"``.
     - ``proof``: a ``DratWriter`` receiving every lemma and deletion.
@@ -983,7 +987,17 @@ class Solver(PySATInterface):
         Clauses satisfied at level 0 go whatever their glue.  Level-0
         assignments never need their implication clauses again, so those
         may go too; a proof first records them as units so that it stays
-        checkable."""
+        checkable.
+
+        Once the search policy finds structure, the kept clauses are then
+        vivified (vivify.py): lowest glue first and, at equal glue, most
+        recently used first, each clause once, for at most a twentieth of
+        the clause visits the search made since the last reduction.  A
+        clause that unit propagation shortens is replaced by the shorter
+        clause (recorded in a proof before the old one is deleted), which
+        takes over the old one's glue (at most its own length) and its
+        place among the kept clauses; a clause shortened to one literal
+        becomes a level-0 fact."""
         handle = self._handle
         proof = self._proof
         glue_of = self._policy.glue_of
@@ -1058,6 +1072,9 @@ class Solver(PySATInterface):
         used first, within a share of the search's clause visits."""
         visits = self._clause_visits()
         budget = (visits - self._vivify_mark) * _VIVIFY_SHARE
+        if not self._policy.keep_fresh:
+            self._vivify_mark = visits
+            return
         tried = self._vivify_tried
         tried.intersection_update(self._held_keys)
         gone = set(doomed)
