@@ -69,13 +69,15 @@ def vivify(solver, candidates, budget):
                 phases = _saved_phases(handle, solver._nvars)
             group = []
             for cid, key in candidates[first : first + _GROUP]:
-                tried.add(key)
                 literals = get_clause(handle, cid)
                 # True: satisfied at level 0 (the next reduction finds it
                 # dead); False cannot happen to a clause the search left
-                # unconflicting.
+                # unconflicting.  A clause is tried once (those the budget
+                # leaves wait for the next round).
                 if literals.__class__ is list and len(literals) > 2:
                     group.append((cid, key, literals))
+                else:
+                    tried.add(key)
             results, spent, done = _vivify_group(solver, handle, group, visits, stop)
             attempts += spent
             for cid, key, literals, kept in results:
@@ -104,6 +106,7 @@ def _vivify_group(solver, handle, group, visits, stop):
         ordered = sorted(literals, key=rank_of)
         work.append((list(map(rank_of, ordered)), cid, key, literals, ordered))
     work.sort(key=lambda item: item[0])
+    tried = solver._vivify_tried
     value = _nif.value
     bind = _nif.bind
     bcp = _nif.bcp
@@ -117,6 +120,7 @@ def _vivify_group(solver, handle, group, visits, stop):
     try:
         for _, cid, key, literals, ordered in work:
             attempts += 1
+            tried.add(key)
             kept = []
             level = 0
             last = len(ordered) - 1
