@@ -1080,7 +1080,7 @@ class Solver(PySATInterface):
         gone = set(doomed)
         order = [position for position, key in enumerate(keys) if position not in gone and key not in tried]
         order.sort(key=glue.__getitem__)
-        outcome = vivify(self, [(_GAMMA_BASE | position, keys[position]) for position in order], budget)
+        outcome = vivify(self, ((_GAMMA_BASE | position, keys[position]) for position in order), budget)
         self._vivify_mark = self._clause_visits()
         outcome += (self._vivify_mark - visits,)
         self._vivify_stats = [a + b for a, b in zip(self._vivify_stats, outcome)]

@@ -33,10 +33,11 @@ _GROUP = 256  # clauses sorted together
 
 
 def vivify(solver, candidates, budget):
-    """Try to shorten the learnt clauses ``candidates`` (pairs of clause id
-    and key, the key being the clause's compressed literal codes under which
-    its glue is kept), taken in that order in groups of ``_GROUP``, at level
-    0, until ``budget`` clause visits are spent.
+    """Try to shorten the learnt clauses ``candidates`` (an iterable of
+    pairs of clause id and key, the key being the clause's compressed
+    literal codes under which its glue is kept), taken in that order in
+    groups of ``_GROUP``, at level 0, until ``budget`` clause visits are
+    spent.
 
     Within a group the literals of each clause are ordered by how many
     clauses of the group contain them (most first) and the clauses by those
@@ -59,7 +60,11 @@ def vivify(solver, candidates, budget):
     phases = None
     attempts = shortened = removed = 0
     try:
-        for first in range(0, len(candidates), _GROUP):
+        candidates = iter(candidates)
+        while True:
+            chunk = list(itertools.islice(candidates, _GROUP))
+            if not chunk:
+                break
             if _nif.level(handle) != 0 or _nif.queue_first(handle) is not False:
                 # Literals waiting at level 0 must be propagated there by
                 # the search; propagated above it they would be lost for
@@ -68,7 +73,7 @@ def vivify(solver, candidates, budget):
             if phases is None:
                 phases = _saved_phases(handle, solver._nvars)
             group = []
-            for cid, key in candidates[first : first + _GROUP]:
+            for cid, key in chunk:
                 literals = get_clause(handle, cid)
                 # True: satisfied at level 0 (the next reduction finds it
                 # dead); False cannot happen to a clause the search left
