@@ -90,15 +90,19 @@ def test_a_vivified_clause_takes_the_place_of_the_old_one():
 
 def test_a_clause_vivified_to_one_literal_becomes_a_level_0_fact():
     stream = io.StringIO()
-    solver = Solver([[1, 2], [1, -2]], proof=DratWriter(stream))
+    solver = Solver([[1, 2], [1, -2], [5, 6]], proof=DratWriter(stream))
     handle = solver.handle
     unit = learnt(solver, [1, 3, 4], 3)
-    later = learnt(solver, [-1, 5, 6], 3)
-    assert vivify(solver, [unit, later], 10**9)[1:] == (1, 2)
-    assert solver._policy.glue_of == {later[1]: 3}
-    assert solver._held_keys == {later[1]}
+    longer = learnt(solver, [5, 6, 7], 3)
+    # Both in one group: the longer result goes in first, while its
+    # literals are all unassigned at level 0.
+    assert vivify(solver, [unit, longer], 10**9) == (2, 2, 3)
+    new_key = bytes(mirl_nif.compress_clause(handle, [5, 6]))
+    assert solver._policy.glue_of == {new_key: 2}
+    assert solver._held_keys == {new_key}
     assert mirl_nif.value(handle, 1) is True and mirl_nif.level(handle) == 0
     # The round stopped there: the fact waits for the search's propagation.
     assert mirl_nif.queue_first(handle) is not False
-    assert stream.getvalue() == "1 0\nd 1 3 4 0\n"
+    assert vivify(solver, [(mirl_nif.clauseset_first(handle, 1), new_key)], 10**9) == (0, 0, 0)
+    assert stream.getvalue() == "5 6 0\nd 5 6 7 0\n1 0\nd 1 3 4 0\n"
     assert solver.solve() is True and solver.get_model()[0] == 1

@@ -1,12 +1,13 @@
 """Vivification of the reference solver's learnt clauses: shortening a kept
 clause by unit propagation at level 0.
 
-For a learnt clause C = (l1 ... lk), one level is opened above level 0 and
-the negations of its literals are bound one by one, each followed by a
-propagation.  The clause can be replaced by a shorter one as soon as
+For a learnt clause C = (l1 ... lk), the negations of its literals are
+bound one by one above level 0, each at a level of its own and followed by
+a propagation.  The clause can be replaced by a shorter one as soon as
 
-- the propagation conflicts: the literals bound so far form the clause;
-- a literal of C is found true: the literals bound so far and that one;
+- the propagation conflicts: the literals whose negations were bound so
+  far form the clause;
+- a literal of C is found true: those literals and that one;
 - a literal of C is found false: it is left out, and the others go on.
 
 Every such clause is a subset of C that unit propagation derives from the
@@ -27,7 +28,6 @@ __all__ = ["vivify"]
 
 _GAMMA = 1  # the clause set of the learnt clauses
 _repeat = itertools.repeat
-_count = itertools.count
 _PHASE = atom("phase")
 _GROUP = 256  # clauses sorted together
 
@@ -85,11 +85,14 @@ def vivify(solver, candidates, budget):
                     tried.add(key)
             results, spent, done = _vivify_group(solver, handle, group, visits, stop)
             attempts += spent
-            for cid, key, literals, kept in results:
+            # The longer clauses first, while every literal they keep is
+            # unassigned at level 0; then at most one new level-0 fact.
+            units = [result for result in results if len(result[3]) == 1]
+            for cid, key, literals, kept in [result for result in results if len(result[3]) > 1] + units[:1]:
                 shortened += 1
                 removed += len(literals) - len(kept)
                 _replace(solver, handle, cid, key, kept)
-            if done or any(len(kept) == 1 for _, _, _, kept in results):
+            if done or units:
                 break
     finally:
         if _nif.level(handle):
