@@ -1067,9 +1067,10 @@ class Solver(PySATInterface):
         self._vivify_kept(keys, glue, doomed)
 
     def _vivify_kept(self, keys, glue, doomed):
-        """After a reduction: try to shorten the clauses it kept and that
-        were never tried, lowest glue first and at equal glue most recently
-        used first, within a share of the search's clause visits."""
+        """After a reduction, where the search policy finds structure: try
+        to shorten the clauses it kept and that were never tried, lowest
+        glue first and at equal glue most recently used first, within a
+        share of the search's clause visits."""
         visits = self._clause_visits()
         budget = (visits - self._vivify_mark) * _VIVIFY_SHARE
         if not self._policy.keep_fresh:
