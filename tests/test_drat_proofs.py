@@ -232,22 +232,30 @@ def test_proofs_with_frequent_deletions_check():
     assert check_refutation(pigeonhole(6), steps) is None
 
 
+def live_learnt_clauses(handle):
+    """Key (compressed literal codes) -> literals of every live learnt clause."""
+    clauses = {}
+    cid = mirl_nif.clauseset_first(handle, 1)
+    while cid is not False:
+        if mirl_nif.clause_info(handle, cid, "status") is None:
+            clauses[bytes(mirl_nif.compress_clause(handle, cid))] = mirl_nif.get_clause(handle, cid, None, True)
+        cid = mirl_nif.clauseset_next(handle, cid)
+    return clauses
+
+
 class LocalityWatched(Solver):
     """A solver that reduces as on structured instances and checks that
-    each reduction keeps every live clause learnt since the previous one."""
+    each reduction keeps every live clause learnt since the previous one
+    (or a shorter clause made of some of its literals, by vivification)."""
 
     def _reduce(self):
-        handle = self._handle
-        fresh = set()
-        cid = mirl_nif.clauseset_first(handle, 1)
-        while cid is not False:
-            if mirl_nif.clause_info(handle, cid, "status") is None:
-                fresh.add(bytes(mirl_nif.compress_clause(handle, cid)))
-            cid = mirl_nif.clauseset_next(handle, cid)
-        fresh -= self._held_keys
+        before = live_learnt_clauses(self._handle)
+        fresh = set(before) - self._held_keys
         deleted = self.stats["deleted_clauses"]
         super()._reduce()
-        assert fresh <= self._held_keys
+        after = [set(literals) for literals in live_learnt_clauses(self._handle).values()]
+        for key in fresh - self._held_keys:
+            assert any(literals <= set(before[key]) for literals in after)
         self.deletions_seen = getattr(self, "deletions_seen", 0) + self.stats["deleted_clauses"] - deleted
 
 
