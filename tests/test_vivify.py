@@ -13,12 +13,12 @@ from mirl.vivify import vivify
 
 
 class Watched(Solver):
-    """Reduces (and vivifies) as where the search policy finds structure;
+    """Reduces (and vivifies) as where the search policy finds locality;
     after every reduction each live learnt clause is one the reduction
     kept, and every kept key has a glue no larger than its clause."""
 
     def _reduce(self):
-        self._policy.keep_fresh = True
+        self._policy.keep_fresh = self._policy.local = True
         super()._reduce()
         handle = self._handle
         live = {}

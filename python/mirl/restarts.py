@@ -139,7 +139,8 @@ class SearchPolicy:
     Where the modes' comparison finds locality, or focused clauses of much
     lower glue than the stable ones (pigeon holes), ``keep_fresh`` tells
     the reductions to keep the clauses learnt since the last one (False
-    until the modes are first compared).
+    until the modes are first compared); ``local`` says the first alone
+    (the reductions then vivify the clauses they keep).
 
     Reductions: after ``reduce_first`` conflicts, then ``reduce_step``
     conflicts further apart each time (they need a restart).
@@ -192,6 +193,7 @@ class SearchPolicy:
         self.glue_of = {}  # learnt clause (its literal codes, compressed) -> its glue
         self.reduced_at = 0  # conflicts at the last reduction
         self.keep_fresh = False  # the reductions keep the clauses learnt since the last one
+        self.local = False  # the last comparison of the modes found locality
 
     # -- once per solve, restart and reduction -----------------------------
 
@@ -276,6 +278,7 @@ class SearchPolicy:
             # Clauses that span most decision levels (random-like instances,
             # pigeon holes) leave the focused mode no locality to exploit.
             local = stable < self.LOCALITY * self.phase_level[STABLE]
+            self.local = local
             self.keep_fresh = local or focused < self.FRESH_GLUE * stable
             prefer = FOCUSED if local and focused <= self.PREFER_FOCUSED * stable else STABLE
             share = self.PREFERRED_SHARE if local else self.NONLOCAL_SHARE

@@ -76,12 +76,13 @@ _COUNTED_JUMP = 8
 # values become the saved phases.
 _REPHASE = 1000
 _BOUND = atom("number_of_bound_variables")
-# Where the search policy finds structure each reduction tries to shorten
-# the clauses it keeps (vivify.py), lowest glue first, for at most this
-# share of the clause visits the search made since the last one.  Counts in
-# bench/notes.md: about neutral in conflicts and visits on the structured
-# instances measured, schup-l2s-abp4-1-k31 solved where it was not; on
-# random 3-SAT it only cost visits (so it stays off there).
+# Where the search policy finds locality (SearchPolicy.local) each
+# reduction tries to shorten the clauses it keeps (vivify.py), lowest glue
+# first, for at most this share of the clause visits the search made since
+# the last one.  Counts in bench/notes.md: fewer conflicts on the industrial
+# UNSAT instances (manol-pipe-c9 199 k -> 110 k, schup-l2s-abp4-1-k31
+# solved), more on 32bits_10; on random 3-SAT it only cost visits and on
+# pigeon holes conflicts, so it stays off there.
 _VIVIFY_SHARE = 0.05
 
 class _Run:
@@ -166,8 +167,8 @@ class Solver(PySATInterface):
       ``False`` never deletes learnt clauses.  Each reduction deletes half
       of the clauses of higher glue (once the search policy finds
       structure, only among those neither learnt nor used since the last
-      reduction, and the kept ones are then shortened where unit
-      propagation allows, see ``_reduce``).
+      reduction; where it finds locality, the kept ones are then shortened
+      where unit propagation allows, see ``_reduce``).
     - ``queue``: the kernel's propagation order, ``"recursive"``, ``"fifo"``
       or ``"lifo"``.
     - ``proof``: a ``DratWriter`` receiving every lemma and deletion.
@@ -989,7 +990,7 @@ class Solver(PySATInterface):
         may go too; a proof first records them as units so that it stays
         checkable.
 
-        Once the search policy finds structure, the kept clauses are then
+        Where the search policy finds locality, the kept clauses are then
         vivified (vivify.py): lowest glue first and, at equal glue, most
         recently used first, each clause once, for at most a twentieth of
         the clause visits the search made since the last reduction.  A
@@ -1067,13 +1068,13 @@ class Solver(PySATInterface):
         self._vivify_kept(keys, glue, doomed)
 
     def _vivify_kept(self, keys, glue, doomed):
-        """After a reduction, where the search policy finds structure: try
+        """After a reduction, where the search policy finds locality: try
         to shorten the clauses it kept and that were never tried, lowest
         glue first and at equal glue most recently used first, within a
         share of the search's clause visits."""
         visits = self._clause_visits()
         budget = (visits - self._vivify_mark) * _VIVIFY_SHARE
-        if not self._policy.keep_fresh:
+        if not self._policy.local:
             self._vivify_mark = visits
             return
         tried = self._vivify_tried
