@@ -21,7 +21,7 @@ import mirl_nif as _nif
 from .atoms import atom
 from .pysat_interface import PySATInterface
 from .restarts import STABLE, SearchPolicy, make_schedule
-from .vivify import vivify
+from .vivify import save_phases, vivify
 
 __all__ = ["Solver", "SolverError"]
 
@@ -875,23 +875,8 @@ class Solver(PySATInterface):
         literals = run.best_trail
         run.best = 0
         run.best_trail = None
-        if not literals:
-            return
-        handle = self._handle
-        bind = _nif.bind
-        _nif.push(handle)
-        for _ in map(bind, _repeat(handle, len(literals)), literals):
-            pass
-        # The level's first entry (the first literal not fixed at level 0)
-        # counts as its decision, whose value is not saved: bind it second
-        # in another level.
-        entries = _nif.get_bindings(handle)
-        _pop_to(handle, 0)
-        if len(entries) >= 2:
-            _nif.push(handle)
-            bind(handle, entries[1])
-            bind(handle, entries[0])
-            _pop_to(handle, 0)
+        if literals:
+            save_phases(self._handle, literals)
 
     def _place_assumptions(self, placed):
         """Decide the assumptions not yet true, one level each, from level

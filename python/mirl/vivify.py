@@ -24,7 +24,7 @@ import mirl_nif as _nif
 
 from .atoms import atom
 
-__all__ = ["vivify"]
+__all__ = ["save_phases", "vivify"]
 
 _GAMMA = 1  # the clause set of the learnt clauses
 _repeat = itertools.repeat
@@ -98,7 +98,7 @@ def vivify(solver, candidates, budget):
         if _nif.level(handle):
             _nif.pop(handle, 0)
         if phases:
-            _restore_phases(handle, phases)
+            save_phases(handle, phases)
     return attempts, shortened, removed
 
 
@@ -177,11 +177,11 @@ def _saved_phases(handle, count):
     return [variable if phase > 0 else -variable for variable, phase in zip(variables, phases) if phase is not None]
 
 
-def _restore_phases(handle, literals):
-    """Make ``literals`` the saved phases of their variables again: a level
-    of plain bindings, undone at once, saves each value but the level's
-    first (bound again second in another level).  Variables fixed at level
-    0 meanwhile keep theirs."""
+def save_phases(handle, literals):
+    """At level 0: make ``literals`` the saved phases of their variables (a
+    level of plain bindings, undone at once, saves each value but the
+    level's first, which counts as its decision: that one is bound again
+    second in another level).  Variables fixed at level 0 keep theirs."""
     bind = _nif.bind
     _nif.push(handle)
     for _ in map(bind, _repeat(handle, len(literals)), literals):
