@@ -324,27 +324,30 @@ def test_backjumps_count_the_same_assignments_level_by_level_and_by_trail_length
     assert by_levels["conflicts"] > 100
 
 
-def test_rephasing_saves_the_longest_trail_as_phases_and_keeps_the_answers(monkeypatch):
-    """With the stable mode from the first mode check and a rephase at every
-    restart, each rephase leaves every variable of the remembered trail
-    with that trail's value as its saved phase (the level's first binding
-    too), and the answers, models and cores stay right."""
+@pytest.mark.parametrize("rephase_every", [0, 10**9])
+def test_stable_restarts_save_the_longest_trail_as_phases_and_keep_the_answers(monkeypatch, rephase_every):
+    """With the stable mode from the first mode check, every restart of
+    that mode (a rephase at every one, or none and the target phases)
+    leaves every variable of the remembered trail with that trail's value
+    as its saved phase (the level's first binding too), and the answers,
+    models and cores stay right."""
     monkeypatch.setattr(mirl.restarts.SearchPolicy, "FIRST_PHASE", 0)
-    monkeypatch.setattr(mirl.solver, "_REPHASE", 0)
-    rephase = Solver._rephase
+    monkeypatch.setattr(mirl.solver, "_REPHASE", rephase_every)
+    restart = Solver._restart
     checked = []
 
     def checking(solver, run):
         literals = run.best_trail
-        rephase(solver, run)
-        if literals:
+        stable = solver._policy.mode == mirl.restarts.STABLE
+        restart(solver, run)
+        if literals and stable:
             handle = solver.handle
             for literal in literals:
                 if mirl_nif.implication_level(handle, literal) != 0:
                     assert mirl_nif.variable_info(handle, literal, "phase") == (1 if literal > 0 else -1)
             checked.append(len(literals))
 
-    monkeypatch.setattr(Solver, "_rephase", checking)
+    monkeypatch.setattr(Solver, "_restart", checking)
     for seed in range(6):
         clauses = random_ksat(120, 511, 3, seed)
         for assumptions in ((), (1, -2)):
@@ -355,6 +358,30 @@ def test_rephasing_saves_the_longest_trail_as_phases_and_keeps_the_answers(monke
                     assert satisfies(clauses, solver.get_model())
                     assert all(literal in solver.get_model() for literal in assumptions)
     assert len(checked) > 10
+
+
+def test_locality_is_judged_over_every_stable_phase():
+    """Stable clauses spanning a sixth of their conflict levels, then in a
+    late phase two thirds: the instance stays local (focused preferred),
+    where the late phase alone would have handed the search to the stable
+    mode for good."""
+    from types import SimpleNamespace
+    from mirl.restarts import FOCUSED, STABLE, SearchPolicy
+
+    run = SimpleNamespace(conflicts=0, placed=0, bump=None, glue=0, level=0)
+    policy = SearchPolicy(visits=lambda: run.conflicts)
+    stable_phases = 0
+    while stable_phases < 2:
+        run.conflicts += 1
+        mode = policy.mode
+        run.glue = 7 if mode == FOCUSED else 12
+        run.level = 40 if mode == FOCUSED else (72 if stable_phases == 0 else 18)
+        policy.after_conflict(run)
+        if mode == STABLE and policy.mode == FOCUSED:
+            stable_phases += 1
+            assert policy.local
+    assert policy.phase_glue[STABLE] > SearchPolicy.LOCALITY * policy.phase_level[STABLE]
+    assert policy.mode == FOCUSED and policy.keep_fresh
 
 
 def test_an_interrupt_holds_until_it_is_cleared():

@@ -129,8 +129,9 @@ class SearchPolicy:
     phase, the mode whose last phase learnt clauses of the lower average
     glue is preferred (focused on a tie) and gets phases 64 times as long
     as the other's; when the stable mode's clauses span more than 60% of
-    the decision levels of their conflicts (random-like instances, pigeon
-    holes: no locality for the focused mode to exploit) the stable mode is
+    the decision levels of their conflicts, over all its phases so far
+    (random-like instances, pigeon holes: no locality for the focused mode
+    to exploit), the stable mode is
     preferred and keeps the search for a thousand phase lengths.  A mode
     found preferred at the end of its own phase goes on at once.  Phase
     lengths double after each stable phase.
@@ -186,6 +187,8 @@ class SearchPolicy:
         self.level_sum = 0  # decision levels of the conflicts
         self.phase_level = {FOCUSED: 0.0, STABLE: 0.0}  # average conflict level of each mode's last phase
         self.phase_level_sum = 0
+        self.stable_glue = 0  # glue and conflict levels summed over the stable phases
+        self.stable_level = 0
         self.reduce_first = reduce_first
         self.reduce_step = reduce_step
         self.reduce_at = reduce_first if reduce_first else float("inf")
@@ -269,6 +272,9 @@ class SearchPolicy:
         count = self.glue_count - self.phase_glue_count
         self.phase_glue[self.mode] = (self.glue_sum - self.phase_glue_sum) / count if count else 0.0
         self.phase_level[self.mode] = (self.level_sum - self.phase_level_sum) / count if count else 0.0
+        if self.mode == STABLE:
+            self.stable_glue += self.glue_sum - self.phase_glue_sum
+            self.stable_level += self.level_sum - self.phase_level_sum
         self.phase_glue_sum = self.glue_sum
         self.phase_level_sum = self.level_sum
         self.phase_glue_count = self.glue_count
@@ -277,7 +283,9 @@ class SearchPolicy:
         if focused and stable:
             # Clauses that span most decision levels (random-like instances,
             # pigeon holes) leave the focused mode no locality to exploit.
-            local = stable < self.LOCALITY * self.phase_level[STABLE]
+            # Measured over every stable phase so far: a late short phase
+            # alone can swing either way.
+            local = self.stable_glue < self.LOCALITY * self.stable_level
             self.local = local
             self.keep_fresh = local or focused < self.FRESH_GLUE * stable
             prefer = FOCUSED if local and focused <= self.PREFER_FOCUSED * stable else STABLE
