@@ -153,8 +153,9 @@ class Solver(PySATInterface):
       decision).
     - ``phase``: the polarity of first decisions (default ``False``); later
       decisions reuse each variable's last value (in the stable mode the
-      values of the longest trail met since the last such reset replace
-      them at a restart after every 1000 * k conflicts, k = 1, 2, ...).
+      values of the longest trail met since the last rephase replace them
+      at every restart; a rephase, at a restart after every 1000 * k
+      conflicts, k = 1, 2, ..., starts the search for a longer one).
     - ``seed``: 0 (default) keeps the order in which variables were created;
       another value shuffles the initial order and phases reproducibly.
     - ``bump``: how far the variables met by conflict analysis move towards
