@@ -1,9 +1,9 @@
 // The decision order list, its keys and the decision cursor (see order.h).
 // Activity is position: bumps move a variable towards the front by a
 // distance, landing at a key halfway between its new neighbours; when those
-// halves run out the whole list is renumbered. The cursor only ever moves
-// back over variables that may be decided, so a search from it finds the
-// first unbound eligible variable of the list.
+// halves run out the keys around it are relabelled (relabel_around). The
+// cursor only ever moves back over variables that may be decided, so a
+// search from it finds the first unbound eligible variable of the list.
 #include "core/order.h"
 
 #include <cmath>
@@ -18,6 +18,8 @@ namespace {
 constexpr double key_step = 0.1;
 constexpr double midpoint_factor = 0.5;
 constexpr double renumber_gap = 8.881784197001252e-16;  // 2^-50
+// A relabelled window spaces its keys at least this far apart.
+constexpr double relabel_spacing = 9.313225746154785e-10;  // 2^-30
 
 // Offers v to the cursor after an insertion: only a variable that may be
 // decided can pull the cursor back.
@@ -41,6 +43,48 @@ int64_t resolve_distance(SolverState *s, Variable *v, int32_t distance, int64_t 
     }
     default:
         return distance;  // a plain count, or an unknown rule (negative)
+    }
+}
+
+// Gives new keys to the records around v once a midpoint has run out of
+// room there. Bumps to the front land just before the cursor one after the
+// other, each halving the same gap, so the gap runs out every few dozen
+// bumps; renumbering the whole list each time made the bumps of a conflict
+// cost a walk over every variable. Instead the window of records around v
+// doubles (8, 16, ... records) until the keys of its outer neighbours leave
+// relabel_spacing per record, and the window's records get evenly spaced
+// keys between those two. The list order, and so every comparison of keys,
+// stays what it was. A window that reaches either end of the list
+// renumbers the whole list.
+void relabel_around(SolverState *s, Variable *v) {
+    Variable *lo = v;
+    Variable *hi = v;
+    uint64_t n = 1;
+    for (uint64_t want = 8;; want *= 2) {
+        while (n < want && lo->prev != nullptr && hi->next != nullptr) {
+            lo = lo->prev;
+            hi = hi->next;
+            n += 2;
+        }
+        if (lo->prev == nullptr || hi->next == nullptr) {
+            order_renumber(s);
+            return;
+        }
+        double left = lo->prev->order_key;
+        double right = hi->next->order_key;
+        double step = (right - left) / static_cast<double>(n + 1);
+        if (!(step > relabel_spacing)) continue;
+        double key = left;
+        uint64_t k = 1;
+        for (Variable *w = lo;; w = w->next, k++) {
+            double next = left + step * static_cast<double>(k);
+            if (!(next > key && next < right)) {
+                order_renumber(s);  // rounding; not expected at this spacing
+                return;
+            }
+            w->order_key = key = next;
+            if (w == hi) return;
+        }
     }
 }
 
@@ -136,9 +180,9 @@ void order_insert_before(SolverState *s, Variable *v, Variable *anchor) {
     s->order_list.count++;
     double m = (p->order_key + anchor->order_key) * midpoint_factor;
     // Besides the gap running out, a midpoint that rounds onto the anchor's
-    // key would break the ascending order: both renumber.
+    // key would break the ascending order: both relabel.
     if (m - p->order_key <= renumber_gap || m >= anchor->order_key)
-        order_renumber(s);
+        relabel_around(s, v);
     else
         v->order_key = m;
     offer_if_decidable(s, v);

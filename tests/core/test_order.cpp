@@ -3,6 +3,7 @@
 // not move, and the order sort's handling of fixed variables.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -131,6 +132,29 @@ TEST_F(OrderList, InsertionRenumbersOnceTheMidpointsRunOut) {
     for (Variable *v = s->order_list.head; v != nullptr; v = v->next)
         if (v->order_key > 0.2) renumbered = true;
     EXPECT_TRUE(renumbered);
+}
+
+TEST_F(OrderList, RunOutMidpointsRelabelOnlyTheNeighbourhood) {
+    // Bumps to the front land before the cursor one after the other: 1000
+    // moves of the variable behind the anchor to just before it, against a
+    // model of the list, keep the order right and the keys ascending, and
+    // leave the keys far from the anchor as they were.
+    make(3000);
+    std::vector<int> model = order();
+    Variable *anchor = var(1500);
+    double head_key = s->order_list.head->order_key;
+    double tail_key = s->order_list.tail->order_key;
+    for (int round = 0; round < 1000; round++) {
+        Variable *v = anchor->next;
+        auto at = std::find(model.begin(), model.end(), v->index);
+        model.erase(at);
+        model.insert(std::find(model.begin(), model.end(), anchor->index), v->index);
+        order_unlink(s, v);
+        order_insert_before(s, v, anchor);
+        ASSERT_EQ(order(), model);
+    }
+    EXPECT_DOUBLE_EQ(s->order_list.head->order_key, head_key);
+    EXPECT_DOUBLE_EQ(s->order_list.tail->order_key, tail_key);
 }
 
 TEST_F(OrderList, RenumberGivesEvenlySpacedKeys) {
