@@ -528,6 +528,21 @@ def test_a_deleted_solver_refuses_further_use():
         solver.add_clause([2])
 
 
+def test_named_bumps_reach_the_kernel_as_rules():
+    """bump="none" searches as bump=0 and bump="next" as a distance beyond
+    every variable (both move to the front); as atom terms (ints) they were
+    read as counts of places."""
+    clauses = random_ksat(60, 260, 3, 5)
+
+    def counts(bump):
+        with Solver(clauses, bump=bump) as solver:
+            assert solver.solve() is minisat_answer(clauses)
+            return solver.accum_stats()
+
+    assert counts("none") == counts(0)
+    assert counts("next") == counts(10**6)
+
+
 def test_unknown_settings_are_refused():
     with pytest.raises(ValueError):
         Solver(minimize="sometimes")

@@ -121,10 +121,11 @@ class SearchPolicy:
     restart schedule given by the user replaces this rule (it is asked once
     per run, with the number of its own restarts).
 
-    Modes: in the focused mode the variables of each conflict go ahead of
-    every unassigned variable (``bump="next"``, which suits structured
-    instances); in the stable mode they move one place (``bump=1``, which
-    suits random ones).  The search starts focused for 1000 conflicts, then
+    Modes: in the focused mode the variables of each conflict move 78
+    places towards the front (which suits structured instances; the rule
+    ``"next"``, ahead of every unassigned variable, needed several times
+    the conflicts there); in the stable mode they move one place
+    (``bump=1``, which suits random ones).  The search starts focused for 1000 conflicts, then
     runs stable for as many clause visits.  From then on, at the end of each
     phase, the mode whose last phase learnt clauses of the lower average
     glue is preferred (focused on a tie) and gets phases 64 times as long
