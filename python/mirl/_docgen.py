@@ -228,7 +228,9 @@ def api_text():
     out += _table(("Number", "Atom", "Role"), [(n, "`%s`" % a, r) for n, a, r in table.CLAUSE_SETS])
     out += ["", "## Topics", "", "Topics of `subscribe/2`:", ""]
     out += _table(("Topic", "Meaning"), [("`%s`" % t, meaning) for t, meaning in table.TOPICS])
-    out += ["", "## Bump distances", "", "Distances of `bump/3` and `conflict/4`:", ""]
+    out += ["", "## Bump distances", "",
+            "Distances of `bump/3` and `conflict/4` (give the named ones by name, as strings: their atom "
+            "terms are ints, which read as counts of places):", ""]
     out += _table(("Distance", "Move"), [("`%s`" % d if d.isidentifier() else d, meaning)
                                          for d, meaning in table.DISTANCES])
     out += ["", "## Minimisation modes", "",
