@@ -125,15 +125,15 @@ class SearchPolicy:
     places towards the front (which suits structured instances; the rule
     ``"next"``, ahead of every unassigned variable, needed several times
     the conflicts there); in the stable mode they move one place
-    (``bump=1``, which suits random ones).  The search starts focused for 1000 conflicts, then
-    runs stable for as many clause visits.  From then on, at the end of each
+    (``bump=1``, which suits random ones).  The search starts focused for
+    1000 conflicts, then runs stable for as many clause visits.  From then on, at the end of each
     phase, the mode whose last phase learnt clauses of the lower average
     glue is preferred (focused on a tie) and gets phases 64 times as long
     as the other's; when the stable mode's clauses span more than 60% of
     the decision levels of their conflicts, over all its phases so far
     (random-like instances, pigeon holes: no locality for the focused mode
-    to exploit), the stable mode is
-    preferred and keeps the search for a thousand phase lengths.  A mode
+    to exploit), the stable mode is preferred and keeps the search for a
+    thousand phase lengths.  A mode
     found preferred at the end of its own phase goes on at once.  Phase
     lengths double after each stable phase.
     A bump distance given by the user serves both modes.
