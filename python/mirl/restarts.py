@@ -164,7 +164,7 @@ class SearchPolicy:
     PREFERRED_SHARE = 64
     FRESH_GLUE = 0.75
 
-    def __init__(self, schedule=None, adaptive=True, bumps=("next", 1), reduce_first=300, reduce_step=45,
+    def __init__(self, schedule=None, adaptive=True, bumps=(78, 1), reduce_first=300, reduce_step=45,
                  visits=None):
         self.schedule = schedule
         self.adaptive = adaptive  # without a schedule: restart by glue, or never
