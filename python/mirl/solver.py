@@ -20,7 +20,7 @@ import mirl_nif as _nif
 
 from .atoms import atom
 from .pysat_interface import PySATInterface
-from .restarts import STABLE, SearchPolicy, make_schedule
+from .restarts import FOCUSED_BUMP, STABLE, SearchPolicy, make_schedule
 from .vivify import save_phases, vivify
 
 __all__ = ["Solver", "SolverError"]
@@ -87,14 +87,6 @@ _BOUND = atom("number_of_bound_variables")
 # solved), more on 32bits_10; on random 3-SAT it only cost visits and on
 # pigeon holes conflicts, so it stays off there.
 _VIVIFY_SHARE = 0.05
-# The focused mode's bump distance in places.  Every earlier measurement of
-# the search policy ran with it, as the term then passed for "next" (an atom
-# term is an int, which conflict/4 reads as a count of places); the rule
-# "next" itself (ahead of every unassigned variable), on twelve structured
-# and industrial instances, seed 0: q_query_3_l37_lambda 15.5 k -> 71.2 k
-# conflicts, minor032 18.7 k -> 144.3 k, cmu-bmc-barrel6 14.6 k -> 65.1 k,
-# manol-pipe-c9 unsolved in 30 s (bench/notes.md).
-_FOCUSED_BUMP = 78
 
 class _Run:
     """The state of one ``solve`` call's search loop, shared by its steps."""
@@ -227,7 +219,7 @@ class Solver(PySATInterface):
         self.decision_policy = decision_policy
         self._seed = int(seed)
         if bump == "adaptive":
-            bumps = (_FOCUSED_BUMP, 1)
+            bumps = (FOCUSED_BUMP, 1)
         elif isinstance(bump, str):
             if bump not in ("next", "log2", "log10", "rank", "none"):
                 raise ValueError("unknown bump distance %r" % (bump,))
