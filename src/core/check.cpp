@@ -216,6 +216,9 @@ bool check_queue(const SolverState *s, Report &r) {
 
 bool check_order(const SolverState *s, Report &r) {
     const uint64_t count = s->order_list.count;
+    if (s->order_prev.count < variable_count(s))
+        return r.fail("order link table holds %llu of %u entries", ull(s->order_prev.count), variable_count(s));
+    const int32_t *mirror = s->order_prev.data;
     std::unordered_set<const Variable *> listed;
     const Variable *prev = nullptr;
     const Variable *v = s->order_list.head;
@@ -230,6 +233,9 @@ bool check_order(const SolverState *s, Report &r) {
             return r.fail("order list entry %llu is no variable record", ull(k));
         if (!listed.insert(v).second) return r.fail("variable %d is on the order list twice", v->index);
         if (v->prev != prev) return r.fail("variable %d's backward link is wrong", v->index);
+        if (mirror[v->index] != (prev != nullptr ? prev->index : 0))
+            return r.fail("order link table gives variable %d the predecessor %d, the list %d", v->index,
+                          mirror[v->index], prev != nullptr ? prev->index : 0);
         if (prev != nullptr && !(prev->order_key < v->order_key))
             return r.fail("order keys do not ascend at variable %d (%.17g after %.17g)",
                           v->index, v->order_key, prev->order_key);
@@ -253,7 +259,7 @@ bool check_order(const SolverState *s, Report &r) {
     }
     for (uint32_t i = 0; i < variable_count(s); i++) {
         const Variable *x = var_record(s, i);
-        if (!listed.count(x) && (x->next != nullptr || x->prev != nullptr))
+        if (!listed.count(x) && (x->next != nullptr || x->prev != nullptr || mirror[i] != 0))
             return r.fail("variable %u is off the order list but keeps links", i);
     }
     return true;

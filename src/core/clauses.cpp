@@ -149,6 +149,7 @@ bool clause_ref_valid(const SolverState *s, uint32_t ref) {
 namespace {
 
 constexpr size_t record_unit = 32;
+static_assert((clause_bytes(0) + record_unit - 1) / record_unit == clause_pool_min_units);
 constexpr size_t page_bytes = size_t(1) << 18;
 constexpr size_t page_alignment = 64;
 constexpr size_t page_header = page_alignment;  // the link to the older page
@@ -193,10 +194,11 @@ Clause *clause_new(SolverState *s, uint32_t length) {
     const size_t units = (bytes + record_unit - 1) / record_unit;
     if (units > clause_pool_classes) return clause_alloc(length);
     ClausePool &pool = s->clause_pool;
-    void *memory = pool.free_lists[units];
+    void *&free_list = pool.free_lists[units - clause_pool_min_units];
+    void *memory = free_list;
     if (memory != nullptr) {
         unpoison(memory, units * record_unit);
-        pool.free_lists[units] = *static_cast<void **>(memory);
+        free_list = *static_cast<void **>(memory);
     } else {
         const size_t lane = units & 1;
         char *&position = pool.position[lane];
@@ -222,7 +224,7 @@ void clause_release(SolverState *s, Clause *c) {
         clause_free(c);
         return;
     }
-    void **free_list = &s->clause_pool.free_lists[units];
+    void **free_list = &s->clause_pool.free_lists[units - clause_pool_min_units];
     *reinterpret_cast<void **>(c) = *free_list;
     *free_list = c;
     poison(reinterpret_cast<char *>(c) + sizeof(void *), units * record_unit - sizeof(void *));

@@ -21,6 +21,27 @@ constexpr double renumber_gap = 8.881784197001252e-16;  // 2^-50
 // A relabelled window spaces its keys at least this far apart.
 constexpr double relabel_spacing = 9.313225746154785e-10;  // 2^-30
 
+// Sets v's backward link and its mirror in order_prev together; every
+// change of a `prev` link goes through here.
+inline void set_prev(SolverState *s, Variable *v, Variable *p) {
+    v->prev = p;
+    s->order_prev.data[v->index] = p != nullptr ? p->index : 0;
+}
+
+// The record d places towards the head from v, or the head when fewer than
+// d records precede v. The steps read only order_prev: the records the list
+// passes through are spread over memory, the table is not.
+Variable *walk_back(const SolverState *s, Variable *v, int64_t d) {
+    const int32_t *prev = s->order_prev.data;
+    int32_t at = v->index;
+    for (int64_t k = 0; k < d; k++) {
+        int32_t p = prev[at];
+        if (p == 0) break;
+        at = p;
+    }
+    return s->variables.data[at];
+}
+
 // Offers v to the cursor after an insertion: only a variable that may be
 // decided can pull the cursor back.
 void offer_if_decidable(SolverState *s, Variable *v) {
@@ -92,7 +113,7 @@ void relabel_around(SolverState *s, Variable *v) {
 
 void order_append(SolverState *s, Variable *v) {
     Variable *tail = s->order_list.tail;
-    v->prev = tail;
+    set_prev(s, v, tail);
     v->next = nullptr;
     v->order_key = tail != nullptr ? tail->order_key + key_step : 0.0;
     if (tail != nullptr)
@@ -128,20 +149,20 @@ void order_unlink(SolverState *s, Variable *v) {
     else
         s->order_list.head = v->next;
     if (v->next != nullptr)
-        v->next->prev = v->prev;
+        set_prev(s, v->next, v->prev);
     else
         s->order_list.tail = v->prev;
-    v->prev = nullptr;
+    set_prev(s, v, nullptr);
     v->next = nullptr;
     s->order_list.count--;
 }
 
 void order_link_head(SolverState *s, Variable *v) {
     Variable *head = s->order_list.head;
-    v->prev = nullptr;
+    set_prev(s, v, nullptr);
     v->next = head;
     if (head != nullptr)
-        head->prev = v;
+        set_prev(s, head, v);
     else
         s->order_list.tail = v;
     s->order_list.head = v;
@@ -151,7 +172,7 @@ void order_link_head(SolverState *s, Variable *v) {
 void order_link_tail(SolverState *s, Variable *v) {
     Variable *tail = s->order_list.tail;
     v->next = nullptr;
-    v->prev = tail;
+    set_prev(s, v, tail);
     if (tail != nullptr)
         tail->next = v;
     else
@@ -173,10 +194,10 @@ void order_insert_before(SolverState *s, Variable *v, Variable *anchor) {
         return;
     }
     Variable *p = anchor->prev;
-    v->prev = p;
+    set_prev(s, v, p);
     v->next = anchor;
     p->next = v;
-    anchor->prev = v;
+    set_prev(s, anchor, v);
     s->order_list.count++;
     double m = (p->order_key + anchor->order_key) * midpoint_factor;
     // Besides the gap running out, a midpoint that rounds onto the anchor's
@@ -192,7 +213,7 @@ void order_clear(SolverState *s) {
     for (uint64_t i = 1; i < s->variables.count; i++) {
         Variable *v = s->variables.data[i];
         v->next = nullptr;
-        v->prev = nullptr;
+        set_prev(s, v, nullptr);
     }
     s->order_list.head = nullptr;
     s->order_list.tail = nullptr;
@@ -214,8 +235,7 @@ void order_bump(SolverState *s, Variable *v, int32_t distance) {
     if (d <= 0) return;
 
     if (d < x) {
-        Variable *target = v;
-        for (int64_t k = 0; k < d && target->prev != nullptr; k++) target = target->prev;
+        Variable *target = walk_back(s, v, d);
         if (target == v) return;
         order_unlink(s, v);
         order_insert_before(s, v, target);

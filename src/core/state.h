@@ -227,11 +227,13 @@ struct MinimizeFrame {
 // starts a 64-byte line (a clause of up to four literals is then one line);
 // odd ones are only 32-byte aligned.
 constexpr uint32_t clause_pool_classes = 16;
+constexpr uint32_t clause_pool_min_units = 2;  // the 48-byte header alone takes two units
 struct ClausePool {
     void *pages;        // newest page; the first word of a page links the older one
     char *position[2];  // next free byte of the newest page of even and of odd records
     char *end[2];
-    void *free_lists[clause_pool_classes + 1];  // by size in 32-byte units
+    // By size in 32-byte units: entry k holds records of clause_pool_min_units + k units.
+    void *free_lists[clause_pool_classes + 1 - clause_pool_min_units];
 };
 
 struct SolverState;
@@ -289,6 +291,16 @@ struct SolverState {
         uint64_t count;
     } order_list;               // every variable record in decision order
     Variable *decision_cursor;  // no unbound eligible variable lies before it
+    // Position i: the index of variable i's predecessor in the order list,
+    // 0 for the head and for variables off the list. It mirrors the records'
+    // `prev` links in one small table, so that a bump's walk towards the
+    // head reads 4 bytes a step instead of a variable record each. Its
+    // capacity (entries, all of them zeroed when made) follows the variable
+    // table's.
+    struct {
+        int32_t *data;
+        uint64_t capacity;
+    } order_prev;
 
     GrowArray<Clause *> touched_clauses;  // clauses marked dead during a pass, detached at its end
     GrowArray<LevelRecord> levels;        // one record per level, 0 up to the highest opened
@@ -373,6 +385,10 @@ void rng_seed(SolverState *s, uint64_t seed);
 uint8_t rng_byte(SolverState *s);
 // Four output bytes, the first drawn most significant.
 uint32_t rng_u32(SolverState *s);
+
+// Grows `order_prev` to at least `capacity` entries, zeroing the new ones;
+// 0 on success, -1 when the block cannot be had (the table is unchanged).
+int order_prev_reserve(SolverState *s, uint64_t capacity);
 
 // The memory figure reported as `memory_size` (modulo 2^32).
 uint32_t solver_memory_size(const SolverState *s);

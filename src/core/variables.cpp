@@ -1,6 +1,7 @@
 // Variable creation: records from the variable pool, appended to the order
-// list, with the trail, value and mark tables grown alongside the variable
-// table. `variables_create` is the entry point of add_variable/add_variables.
+// list, with the trail, value, mark and order link tables grown alongside
+// the variable table. `variables_create` is the entry point of
+// add_variable/add_variables.
 #include "core/variables.h"
 
 #include "core/order.h"
@@ -19,6 +20,7 @@ void literal_record_init(Literal *l, uint32_t code, bool negative) {
 // Grows the tables that follow the variable table's capacity.
 bool grow_tables(SolverState *s, uint64_t capacity) {
     if (s->trail.capacity < capacity && array_reserve_exact(s->trail, capacity) != 0) return false;
+    if (order_prev_reserve(s, capacity) != 0) return false;
     uint64_t bytes = 2 * capacity;
     if (s->mark_table.capacity < bytes) {
         if (array_reserve_exact(s->mark_table, bytes) != 0) return false;
