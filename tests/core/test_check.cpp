@@ -98,6 +98,11 @@ TEST_F(Checked, OrderKeysOutOfOrder) {
     EXPECT_NE(violation().find("ascend"), std::string::npos);
 }
 
+TEST_F(Checked, OrderLinkTableOutOfStep) {
+    s->order_prev.data[var_record(s, 3)->index] = 1;
+    EXPECT_NE(violation().find("order link table"), std::string::npos);
+}
+
 TEST_F(Checked, OccurrenceListMissingAClause) {
     OccurrenceList *list = occurrences_of(s, lit(3));
     ASSERT_EQ(list->count, 1u);

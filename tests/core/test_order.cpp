@@ -1,10 +1,13 @@
 // The decision order list: links and keys after every primitive, the
 // cursor rules, renumbering when midpoints run out, variables a bump must
-// not move, and the order sort's handling of fixed variables.
+// not move, the order sort's handling of fixed variables, and random runs
+// of every list operation against a plain vector model.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "core/order.h"
@@ -202,6 +205,108 @@ TEST_F(OrderList, SortDropsFixedVariablesForGood) {
     EXPECT_EQ(order(), (std::vector<int>{5, 4, 3, 1}));
     EXPECT_DOUBLE_EQ(var(5)->order_key, 0.2);
     EXPECT_EQ(cursor(), 5);
+}
+
+// Random runs of bumps (plain counts, `next`, `log2`), insertions, pushes,
+// links at either end, sorts, clears and new variables, with variables
+// bound and freed in between. After every step the list must be the
+// model's, read both ways, and the predecessor table must mirror it.
+TEST_F(OrderList, RandomOperationsMatchAPlainListModel) {
+    std::mt19937 rng(20261209);
+    auto below = [&](uint32_t n) { return static_cast<uint32_t>(rng() % n); };
+    for (int run = 0; run < 6; run++) {
+        make(3 + below(40));
+        std::vector<int> model = order();
+        auto where = [&](int i) {
+            return static_cast<int64_t>(std::find(model.begin(), model.end(), i) - model.begin());
+        };
+        auto listed = [&](int i) { return where(i) < static_cast<int64_t>(model.size()); };
+        auto move_to = [&](int i, int64_t position) {
+            model.erase(model.begin() + where(i));
+            model.insert(model.begin() + position, i);
+        };
+        auto any_listed = [&]() { return model[below(static_cast<uint32_t>(model.size()))]; };
+        for (int step = 0; step < 3000; step++) {
+            const uint32_t n = static_cast<uint32_t>(s->variables.count) - 1;
+            const int i = static_cast<int>(1 + below(n));
+            Variable *v = var(static_cast<uint32_t>(i));
+            const uint32_t op = below(100);
+            if (op < 55) {
+                static const int32_t rules[] = {1, 2, 3, 7, 78, bump_next, bump_log2};
+                int32_t d = below(3) == 0 ? static_cast<int32_t>(below(n + 3)) : rules[below(7)];
+                const int64_t x = n;
+                int64_t places = d == bump_next ? x : d == bump_log2 ? static_cast<int64_t>(std::log2(x)) : d;
+                const bool movable = listed(i) && !(v->level == 0 && !var_unassigned(s, v)) && places > 0;
+                if (movable && places < x) {
+                    move_to(i, std::max<int64_t>(0, where(i) - places));
+                } else if (movable && s->decision_cursor == nullptr) {
+                    move_to(i, 0);
+                } else if (movable && s->decision_cursor != v) {
+                    int64_t at = where(s->decision_cursor->index);
+                    move_to(i, at > where(i) ? at - 1 : at);
+                }
+                order_bump(s, v, d);
+            } else if (op < 65 && !model.empty()) {
+                int a = any_listed();
+                if (listed(i) && a != i) {
+                    order_unlink(s, v);
+                    order_insert_before(s, v, var(static_cast<uint32_t>(a)));
+                    move_to(i, where(a) > where(i) ? where(a) - 1 : where(a));
+                }
+            } else if (op < 70 && listed(i)) {
+                order_unlink(s, v);
+                order_push_front(s, v);
+                move_to(i, 0);
+            } else if (op < 76 && listed(i)) {
+                // As order_first and order_last do it, at level 0.
+                bool front = below(2) == 0;
+                order_unlink(s, v);
+                if (front) {
+                    order_link_head(s, v);
+                    move_to(i, 0);
+                } else {
+                    order_link_tail(s, v);
+                    move_to(i, static_cast<int64_t>(model.size()) - 1);
+                }
+                order_renumber(s);
+                cursor_reset(s);
+            } else if (op < 90) {
+                // Bind at level 1, fix at level 0, or free again.
+                uint32_t choice = below(4);
+                if (choice == 0 && !var_unassigned(s, v)) {
+                    s->value_table.data[2 * i] = val_unassigned;
+                    s->value_table.data[2 * i + 1] = val_unassigned;
+                    v->level = -1;
+                    if (listed(i)) cursor_offer(s, v);
+                } else if (var_unassigned(s, v)) {
+                    fix(static_cast<uint32_t>(i), choice == 1 ? 0 : 1);
+                }
+            } else if (op < 94) {
+                uint32_t first;
+                uint32_t more = 1 + below(3);
+                ASSERT_EQ(variables_create(s, more, false, true, &first), CreateResult::ok);
+                for (uint32_t k = 0; k < more; k++) model.push_back(static_cast<int>(first + k));
+            } else if (op < 97) {
+                ASSERT_EQ(order_sort(s, SortKey{SortKind::identity, false}, SortKey{}, 0), 0);
+                model.clear();
+                for (uint32_t k = 1; k <= n; k++)
+                    if (var_unassigned(s, var(k))) model.push_back(static_cast<int>(k));
+            } else {
+                // As an order sort rebuilds it, in a random order.
+                order_clear(s);
+                std::shuffle(model.begin(), model.end(), rng);
+                for (int k : model) order_link_tail(s, var(static_cast<uint32_t>(k)));
+                order_renumber(s);
+                cursor_reset(s);
+            }
+            ASSERT_EQ(order(), model) << "run " << run << " step " << step;
+            for (uint32_t k = 0; k < s->variables.count; k++) {
+                int64_t at = where(static_cast<int>(k));
+                int expected = at > 0 && at < static_cast<int64_t>(model.size()) ? model[at - 1] : 0;
+                ASSERT_EQ(s->order_prev.data[k], expected) << "variable " << k << ", step " << step;
+            }
+        }
+    }
 }
 
 }  // namespace
