@@ -216,8 +216,8 @@ bool check_queue(const SolverState *s, Report &r) {
 
 bool check_order(const SolverState *s, Report &r) {
     const uint64_t count = s->order_list.count;
-    if (s->order_prev.count < variable_count(s))
-        return r.fail("order link table holds %llu of %u entries", ull(s->order_prev.count), variable_count(s));
+    if (s->order_prev.capacity < variable_count(s))
+        return r.fail("order link table holds %llu of %u entries", ull(s->order_prev.capacity), variable_count(s));
     const int32_t *mirror = s->order_prev.data;
     std::unordered_set<const Variable *> listed;
     const Variable *prev = nullptr;
