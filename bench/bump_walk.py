@@ -1,12 +1,18 @@
 """The bump walk: builds of the module compared side by side in one run.
 
     python bench/bump_walk.py same DIR [DIR ...]   [--conflicts N] [FILE ...]
+    python bench/bump_walk.py time DIR [DIR ...]   [--conflicts N] [--rounds R] [FILE ...]
     python bench/bump_walk.py rate DIR [DIR ...]   [--seconds S] [--rounds R] [FILE ...]
 
 ``same`` runs the reference solver (seed 0) on each instance with a conflict
 budget in a fresh process per build and prints conflicts, decisions,
 propagations and a digest of every lemma and deletion it wrote to its proof:
 builds whose searches are identical print identical rows.
+
+``time`` runs the same budgeted solves round by round, the builds
+interleaved, and prints the median processor time of each build's solve
+and its ratio to the first build's (the searches being identical, the
+ratio is the cost of the same work).
 
 ``rate`` interrupts a solve of each instance after S seconds, the builds
 interleaved round by round, and prints the conflicts each build reached
@@ -24,6 +30,7 @@ import statistics
 import subprocess
 import sys
 import threading
+import time
 
 import common
 
@@ -64,9 +71,11 @@ def child(mode, path, amount):
         solver.ensure_vars(variables)
         solver.append_formula(clauses)
         solver.conf_budget(int(amount))
+        start = time.process_time()
         answer = solver.solve_limited()
+        cpu = time.process_time() - start
         stats = solver.accum_stats()
-        row = {"answer": answer, "conflicts": stats["conflicts"], "decisions": stats["decisions"],
+        row = {"cpu": cpu, "answer": answer, "conflicts": stats["conflicts"], "decisions": stats["decisions"],
                "propagations": stats["propagations"], "lemmas": proof.lemmas, "digest": proof.hash.hexdigest()[:16]}
     else:
         solver = mirl.Solver(seed=0)
@@ -117,6 +126,8 @@ def main():
         mismatches = 0
         for path in files:
             rows = [run_child(folder, "same", path, conflicts) for folder in folders]
+            for row in rows:
+                del row["cpu"]
             for folder, row in zip(folders, rows):
                 print("%-28s %-22s %s" % (os.path.basename(path), os.path.basename(folder.rstrip("/")),
                                           json.dumps(row)))
@@ -129,12 +140,16 @@ def main():
         counts = {folder: [] for folder in folders}
         for _ in range(rounds):
             for folder in folders:
-                counts[folder].append(run_child(folder, "rate", path, seconds)["conflicts"])
+                if mode == "time":
+                    counts[folder].append(run_child(folder, "same", path, conflicts)["cpu"])
+                else:
+                    counts[folder].append(run_child(folder, "rate", path, seconds)["conflicts"])
         first = statistics.median(counts[folders[0]])
         cells = []
         for folder in folders:
             m = statistics.median(counts[folder])
-            cells.append("%s %d (x%.3f)" % (os.path.basename(folder.rstrip("/")), m, m / first if first else 0))
+            cells.append(("%s %.2fs (x%.3f)" if mode == "time" else "%s %d (x%.3f)")
+                         % (os.path.basename(folder.rstrip("/")), m, m / first if first else 0))
         print("%-28s %s" % (os.path.basename(path), "  ".join(cells)), flush=True)
 
 

@@ -216,9 +216,11 @@ bool check_queue(const SolverState *s, Report &r) {
 
 bool check_order(const SolverState *s, Report &r) {
     const uint64_t count = s->order_list.count;
-    if (s->order_prev.capacity < variable_count(s))
-        return r.fail("order link table holds %llu of %u entries", ull(s->order_prev.capacity), variable_count(s));
-    const int32_t *mirror = s->order_prev.data;
+    if (s->order_links.capacity < variable_count(s))
+        return r.fail("order link table holds %u of %u entries", s->order_links.capacity, variable_count(s));
+    const OrderLink *links = s->order_links.data;
+    const bool skips_kept = s->order_links.stale == 0;
+    std::vector<int32_t> listed_order;  // indexes from the head, for the skips
     std::unordered_set<const Variable *> listed;
     const Variable *prev = nullptr;
     const Variable *v = s->order_list.head;
@@ -233,9 +235,17 @@ bool check_order(const SolverState *s, Report &r) {
             return r.fail("order list entry %llu is no variable record", ull(k));
         if (!listed.insert(v).second) return r.fail("variable %d is on the order list twice", v->index);
         if (v->prev != prev) return r.fail("variable %d's backward link is wrong", v->index);
-        if (mirror[v->index] != (prev != nullptr ? prev->index : 0))
+        const OrderLink &link = links[v->index];
+        if (link.prev != (prev != nullptr ? prev->index : 0))
             return r.fail("order link table gives variable %d the predecessor %d, the list %d", v->index,
-                          mirror[v->index], prev != nullptr ? prev->index : 0);
+                          link.prev, prev != nullptr ? prev->index : 0);
+        if (link.next != (v->next != nullptr ? v->next->index : 0))
+            return r.fail("order link table gives variable %d the successor %d, the list %d", v->index, link.next,
+                          v->next != nullptr ? v->next->index : 0);
+        const int32_t skip = k >= order_skip_span ? listed_order[k - order_skip_span] : 0;
+        if (skips_kept && link.skip != skip)
+            return r.fail("order link table gives variable %d the skip %d, the list %d", v->index, link.skip, skip);
+        listed_order.push_back(v->index);
         if (prev != nullptr && !(prev->order_key < v->order_key))
             return r.fail("order keys do not ascend at variable %d (%.17g after %.17g)",
                           v->index, v->order_key, prev->order_key);
@@ -259,7 +269,7 @@ bool check_order(const SolverState *s, Report &r) {
     }
     for (uint32_t i = 0; i < variable_count(s); i++) {
         const Variable *x = var_record(s, i);
-        if (!listed.count(x) && (x->next != nullptr || x->prev != nullptr || mirror[i] != 0))
+        if (!listed.count(x) && (x->next != nullptr || x->prev != nullptr || links[i].prev != 0 || links[i].next != 0))
             return r.fail("variable %u is off the order list but keeps links", i);
     }
     return true;

@@ -21,24 +21,105 @@ constexpr double renumber_gap = 8.881784197001252e-16;  // 2^-50
 // A relabelled window spaces its keys at least this far apart.
 constexpr double relabel_spacing = 9.313225746154785e-10;  // 2^-30
 
-// Sets v's backward link and its mirror in order_prev together; every
-// change of a `prev` link goes through here.
+// Bumps of at least this many places keep the skips in step; shorter ones
+// walk one by one and let them go stale.
+constexpr int64_t long_bump = 4 * order_skip_span;
+
+// ---- the link table (order_links) -----------------------------------------
+// Every change of a record's links goes through set_prev and set_next, which
+// keep the table's mirror in step. While the skips are kept (stale 0), every
+// listed record's skip names the record order_skip_span places before it:
+// linking and unlinking then redo the skips of the span records after the
+// place (skips_after_link, skips_before_unlink), a few spans of steps that
+// a long bump repays many times over. Bumps too short to repay them let the
+// skips go stale instead; the steps walked one by one from then on are
+// counted, and once they outnumber the list a long bump rebuilds the skips
+// in one pass, so staleness never costs more than the plain walk did.
+
 inline void set_prev(SolverState *s, Variable *v, Variable *p) {
     v->prev = p;
-    s->order_prev.data[v->index] = p != nullptr ? p->index : 0;
+    s->order_links.data[v->index].prev = p != nullptr ? p->index : 0;
+}
+
+inline void set_next(SolverState *s, Variable *v, Variable *n) {
+    v->next = n;
+    s->order_links.data[v->index].next = n != nullptr ? n->index : 0;
+}
+
+// Before v leaves the list: the span records after it reach one record
+// further back.
+void skips_before_unlink(SolverState *s, const Variable *v) {
+    OrderLink *links = s->order_links.data;
+    if (s->order_links.stale != 0) return;
+    int32_t x = links[v->index].next;
+    for (uint32_t i = 0; i < order_skip_span && x != 0; i++) {
+        int32_t j = links[x].skip;
+        links[x].skip = j != 0 ? links[j].prev : 0;
+        x = links[x].next;
+    }
+    links[v->index].skip = 0;
+}
+
+// After v joined the list: v's skip, and those of the span records after
+// it, which now reach one record less far back.
+void skips_after_link(SolverState *s, const Variable *v) {
+    OrderLink *links = s->order_links.data;
+    if (s->order_links.stale != 0) return;
+    int32_t back[order_skip_span + 1];  // back[k]: the record k places before v, 0 past the head
+    back[0] = v->index;
+    for (uint32_t k = 1; k <= order_skip_span; k++) back[k] = back[k - 1] != 0 ? links[back[k - 1]].prev : 0;
+    links[v->index].skip = back[order_skip_span];
+    int32_t x = links[v->index].next;
+    for (uint32_t i = 1; i <= order_skip_span && x != 0; i++) {
+        links[x].skip = back[order_skip_span - i];
+        x = links[x].next;
+    }
+}
+
+void skips_go_stale(SolverState *s) {
+    if (s->order_links.stale == 0) s->order_links.stale = 1;
+}
+
+void rebuild_skips(SolverState *s) {
+    OrderLink *links = s->order_links.data;
+    const int32_t head = s->order_list.head != nullptr ? s->order_list.head->index : 0;
+    int32_t behind = head;  // the record order_skip_span places before x, once there is one
+    uint32_t seen = 0;
+    for (int32_t x = head; x != 0; x = links[x].next) {
+        if (seen < order_skip_span) {
+            links[x].skip = 0;
+            seen++;
+        } else {
+            links[x].skip = behind;
+            behind = links[behind].next;
+        }
+    }
+    s->order_links.stale = 0;
 }
 
 // The record d places towards the head from v, or the head when fewer than
-// d records precede v. The steps read only order_prev: the records the list
-// passes through are spread over memory, the table is not.
-Variable *walk_back(const SolverState *s, Variable *v, int64_t d) {
-    const int32_t *prev = s->order_prev.data;
+// d records precede v, read from the link table alone: the records the list
+// passes through are spread over memory, the table is not. Kept skips
+// cover whole spans; steps one by one while the skips are stale are counted.
+Variable *walk_back(SolverState *s, Variable *v, int64_t d) {
+    const OrderLink *links = s->order_links.data;
     int32_t at = v->index;
-    for (int64_t k = 0; k < d; k++) {
-        int32_t p = prev[at];
+    const bool skips = s->order_links.stale == 0;
+    if (skips) {
+        for (; d >= order_skip_span; d -= order_skip_span) {
+            int32_t j = links[at].skip;
+            if (j == 0) break;  // fewer than a span precede `at`: the head is near
+            at = j;
+        }
+    }
+    int64_t k = 0;
+    for (; k < d; k++) {
+        int32_t p = links[at].prev;
         if (p == 0) break;
         at = p;
     }
+    // Counting stops once a rebuild is due: the count stays far below 2^32.
+    if (!skips && s->order_links.stale <= s->order_list.count) s->order_links.stale += static_cast<uint32_t>(k);
     return s->variables.data[at];
 }
 
@@ -114,14 +195,15 @@ void relabel_around(SolverState *s, Variable *v) {
 void order_append(SolverState *s, Variable *v) {
     Variable *tail = s->order_list.tail;
     set_prev(s, v, tail);
-    v->next = nullptr;
+    set_next(s, v, nullptr);
     v->order_key = tail != nullptr ? tail->order_key + key_step : 0.0;
     if (tail != nullptr)
-        tail->next = v;
+        set_next(s, tail, v);
     else
         s->order_list.head = v;
     s->order_list.tail = v;
     s->order_list.count++;
+    skips_after_link(s, v);
     if (s->decision_cursor == nullptr) s->decision_cursor = v;
 }
 
@@ -144,8 +226,9 @@ void order_unlink(SolverState *s, Variable *v) {
             s->decision_cursor = v->next;
         }
     }
+    skips_before_unlink(s, v);
     if (v->prev != nullptr)
-        v->prev->next = v->next;
+        set_next(s, v->prev, v->next);
     else
         s->order_list.head = v->next;
     if (v->next != nullptr)
@@ -153,32 +236,34 @@ void order_unlink(SolverState *s, Variable *v) {
     else
         s->order_list.tail = v->prev;
     set_prev(s, v, nullptr);
-    v->next = nullptr;
+    set_next(s, v, nullptr);
     s->order_list.count--;
 }
 
 void order_link_head(SolverState *s, Variable *v) {
     Variable *head = s->order_list.head;
     set_prev(s, v, nullptr);
-    v->next = head;
+    set_next(s, v, head);
     if (head != nullptr)
         set_prev(s, head, v);
     else
         s->order_list.tail = v;
     s->order_list.head = v;
     s->order_list.count++;
+    skips_after_link(s, v);
 }
 
 void order_link_tail(SolverState *s, Variable *v) {
     Variable *tail = s->order_list.tail;
-    v->next = nullptr;
+    set_next(s, v, nullptr);
     set_prev(s, v, tail);
     if (tail != nullptr)
-        tail->next = v;
+        set_next(s, tail, v);
     else
         s->order_list.head = v;
     s->order_list.tail = v;
     s->order_list.count++;
+    skips_after_link(s, v);
 }
 
 void order_push_front(SolverState *s, Variable *v) {
@@ -195,10 +280,11 @@ void order_insert_before(SolverState *s, Variable *v, Variable *anchor) {
     }
     Variable *p = anchor->prev;
     set_prev(s, v, p);
-    v->next = anchor;
-    p->next = v;
+    set_next(s, v, anchor);
+    set_next(s, p, v);
     set_prev(s, anchor, v);
     s->order_list.count++;
+    skips_after_link(s, v);
     double m = (p->order_key + anchor->order_key) * midpoint_factor;
     // Besides the gap running out, a midpoint that rounds onto the anchor's
     // key would break the ascending order: both relabel.
@@ -213,7 +299,8 @@ void order_clear(SolverState *s) {
     for (uint64_t i = 1; i < s->variables.count; i++) {
         Variable *v = s->variables.data[i];
         v->next = nullptr;
-        set_prev(s, v, nullptr);
+        v->prev = nullptr;
+        s->order_links.data[i] = OrderLink{0, 0, 0};
     }
     s->order_list.head = nullptr;
     s->order_list.tail = nullptr;
@@ -235,6 +322,10 @@ void order_bump(SolverState *s, Variable *v, int32_t distance) {
     if (d <= 0) return;
 
     if (d < x) {
+        if (d < long_bump)
+            skips_go_stale(s);
+        else if (s->order_links.stale > s->order_list.count)
+            rebuild_skips(s);
         Variable *target = walk_back(s, v, d);
         if (target == v) return;
         order_unlink(s, v);

@@ -9,6 +9,9 @@
 
 namespace mirl {
 
+// The places a skip of the order link table spans (state.h, OrderLink).
+constexpr uint32_t order_skip_span = 8;
+
 // Bump distances that stand for a rule rather than a count.
 constexpr int32_t bump_next = -1;
 constexpr int32_t bump_log2 = -2;

@@ -95,7 +95,7 @@ int solver_state_init(SolverState *s, const SolverOptions &options) {
     // (clone/2 takes any) then reserves its tables without touching them.
     if (array_init_zeroed(s->mark_table, 2 * s->variables.capacity) != 0) goto fail;
     if (array_init_zeroed(s->value_table, 2 * s->variables.capacity) != 0) goto fail;
-    if (order_prev_reserve(s, s->variables.capacity) != 0) goto fail;
+    if (order_links_reserve(s, s->variables.capacity) != 0) goto fail;
     if (array_init(s->symbol_buckets, 8) != 0 || array_resize(s->symbol_buckets, 8) != 0) goto fail;
     s->symbol_count = 0;
     if (array_init(s->clause_hash, 8) != 0) goto fail;
@@ -155,9 +155,9 @@ void solver_state_destroy(SolverState *s) {
     array_free(s->trail);
     array_free(s->mark_table);
     array_free(s->value_table);
-    std::free(s->order_prev.data);
-    s->order_prev.data = nullptr;
-    s->order_prev.capacity = 0;
+    std::free(s->order_links.data);
+    s->order_links.data = nullptr;
+    s->order_links.capacity = 0;
 
     array_free(s->clause_hash);
     s->clause_hash_count = 0;
@@ -212,23 +212,26 @@ static_assert(sizeof(std::remove_pointer_t<decltype(OccurrenceList::data)>) == f
 static_assert(sizeof(SolverState) <= figure_state_size);
 static_assert(sizeof(Symbol) <= figure_symbol_size);
 
-int order_prev_reserve(SolverState *s, uint64_t capacity) {
-    if (s->order_prev.capacity >= capacity) return 0;
+int order_links_reserve(SolverState *s, uint64_t capacity) {
+    auto &table = s->order_links;
+    if (table.capacity >= capacity) return 0;
+    // Variable indexes stay below max_variable_count, so 32 bits hold any
+    // capacity the variable table can ask for.
+    if (capacity > UINT32_MAX) return -1;
     // The first block comes zeroed from calloc, so that a huge reservation
     // costs address space only until it is written.
-    if (s->order_prev.data == nullptr) {
-        void *fresh = std::calloc(capacity, sizeof(int32_t));
+    if (table.data == nullptr) {
+        void *fresh = std::calloc(capacity, sizeof(OrderLink));
         if (fresh == nullptr) return -1;
-        s->order_prev.data = static_cast<int32_t *>(fresh);
-        s->order_prev.capacity = capacity;
+        table.data = static_cast<OrderLink *>(fresh);
+        table.capacity = static_cast<uint32_t>(capacity);
         return 0;
     }
-    void *p = std::realloc(static_cast<void *>(s->order_prev.data), capacity * sizeof(int32_t));
+    void *p = std::realloc(static_cast<void *>(table.data), capacity * sizeof(OrderLink));
     if (p == nullptr) return -1;
-    s->order_prev.data = static_cast<int32_t *>(p);
-    std::memset(s->order_prev.data + s->order_prev.capacity, 0,
-                (capacity - s->order_prev.capacity) * sizeof(int32_t));
-    s->order_prev.capacity = capacity;
+    table.data = static_cast<OrderLink *>(p);
+    std::memset(static_cast<void *>(table.data + table.capacity), 0, (capacity - table.capacity) * sizeof(OrderLink));
+    table.capacity = static_cast<uint32_t>(capacity);
     return 0;
 }
 

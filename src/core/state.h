@@ -236,6 +236,15 @@ struct ClausePool {
     void *free_lists[clause_pool_classes + 1 - clause_pool_min_units];
 };
 
+// A variable's entry in the order link table: the indexes of its
+// predecessor, its successor and the record order_skip_span places towards
+// the head, each 0 when there is none (variable 0 is never listed).
+struct OrderLink {
+    int32_t prev;
+    int32_t next;
+    int32_t skip;
+};
+
 struct SolverState;
 // Called by the core when a subscriber may want to hear of a level-0 fact:
 // `subject` is the literal fixed (kind fixed), or the replacement with
@@ -291,16 +300,20 @@ struct SolverState {
         uint64_t count;
     } order_list;               // every variable record in decision order
     Variable *decision_cursor;  // no unbound eligible variable lies before it
-    // Position i: the index of variable i's predecessor in the order list,
-    // 0 for the head and for variables off the list. It mirrors the records'
-    // `prev` links in one small table, so that a bump's walk towards the
-    // head reads 4 bytes a step instead of a variable record each. Its
-    // capacity (entries, all of them zeroed when made) follows the variable
-    // table's.
+    // Position i: variable i's links in the order list as indexes (see
+    // OrderLink). They mirror the records' links in one small table, so
+    // that a bump's walk towards the head reads a few bytes a step instead
+    // of a variable record each. Its capacity (entries, all zeroed when
+    // made) follows the variable table's.
     struct {
-        int32_t *data;
-        uint64_t capacity;
-    } order_prev;
+        OrderLink *data;
+        uint32_t capacity;
+        // 0 while every listed record's `skip` is right. Otherwise the skips
+        // are stale and this is 1 + the steps that long bumps have walked
+        // one by one since; once those outnumber the list, the skips are
+        // rebuilt (order.cpp).
+        uint32_t stale;
+    } order_links;
 
     GrowArray<Clause *> touched_clauses;  // clauses marked dead during a pass, detached at its end
     GrowArray<LevelRecord> levels;        // one record per level, 0 up to the highest opened
@@ -386,9 +399,9 @@ uint8_t rng_byte(SolverState *s);
 // Four output bytes, the first drawn most significant.
 uint32_t rng_u32(SolverState *s);
 
-// Grows `order_prev` to at least `capacity` entries, zeroing the new ones;
+// Grows `order_links` to at least `capacity` entries, zeroing the new ones;
 // 0 on success, -1 when the block cannot be had (the table is unchanged).
-int order_prev_reserve(SolverState *s, uint64_t capacity);
+int order_links_reserve(SolverState *s, uint64_t capacity);
 
 // The memory figure reported as `memory_size` (modulo 2^32).
 uint32_t solver_memory_size(const SolverState *s);

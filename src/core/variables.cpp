@@ -20,7 +20,7 @@ void literal_record_init(Literal *l, uint32_t code, bool negative) {
 // Grows the tables that follow the variable table's capacity.
 bool grow_tables(SolverState *s, uint64_t capacity) {
     if (s->trail.capacity < capacity && array_reserve_exact(s->trail, capacity) != 0) return false;
-    if (order_prev_reserve(s, capacity) != 0) return false;
+    if (order_links_reserve(s, capacity) != 0) return false;
     uint64_t bytes = 2 * capacity;
     if (s->mark_table.capacity < bytes) {
         if (array_reserve_exact(s->mark_table, bytes) != 0) return false;

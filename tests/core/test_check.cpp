@@ -99,8 +99,16 @@ TEST_F(Checked, OrderKeysOutOfOrder) {
 }
 
 TEST_F(Checked, OrderLinkTableOutOfStep) {
-    s->order_prev.data[var_record(s, 3)->index] = 1;
-    EXPECT_NE(violation().find("order link table"), std::string::npos);
+    OrderLink &link = s->order_links.data[3];
+    link.prev = 1;
+    EXPECT_NE(violation().find("predecessor"), std::string::npos);
+    link.prev = 2;
+    ASSERT_EQ(violation(), "consistent");
+    ASSERT_EQ(s->order_links.stale, 0u);
+    link.skip = 1;  // fewer than a span precede variable 3
+    EXPECT_NE(violation().find("skip"), std::string::npos);
+    s->order_links.stale = 1;  // stale skips are not read
+    EXPECT_EQ(violation(), "consistent");
 }
 
 TEST_F(Checked, OccurrenceListMissingAClause) {

@@ -210,7 +210,8 @@ TEST_F(OrderList, SortDropsFixedVariablesForGood) {
 // Random runs of bumps (plain counts, `next`, `log2`), insertions, pushes,
 // links at either end, sorts, clears and new variables, with variables
 // bound and freed in between. After every step the list must be the
-// model's, read both ways, and the predecessor table must mirror it.
+// model's, read both ways, and the link table must mirror it, skips
+// included while they are kept.
 TEST_F(OrderList, RandomOperationsMatchAPlainListModel) {
     std::mt19937 rng(20261209);
     auto below = [&](uint32_t n) { return static_cast<uint32_t>(rng() % n); };
@@ -226,14 +227,15 @@ TEST_F(OrderList, RandomOperationsMatchAPlainListModel) {
             model.insert(model.begin() + position, i);
         };
         auto any_listed = [&]() { return model[below(static_cast<uint32_t>(model.size()))]; };
+        int kept = 0;  // steps that ended with the skips kept
         for (int step = 0; step < 3000; step++) {
             const uint32_t n = static_cast<uint32_t>(s->variables.count) - 1;
             const int i = static_cast<int>(1 + below(n));
             Variable *v = var(static_cast<uint32_t>(i));
             const uint32_t op = below(100);
             if (op < 55) {
-                static const int32_t rules[] = {1, 2, 3, 7, 78, bump_next, bump_log2};
-                int32_t d = below(3) == 0 ? static_cast<int32_t>(below(n + 3)) : rules[below(7)];
+                static const int32_t rules[] = {1, 2, 3, 7, 32, 40, 78, bump_next, bump_log2};
+                int32_t d = below(3) == 0 ? static_cast<int32_t>(below(n + 3)) : rules[below(9)];
                 const int64_t x = n;
                 int64_t places = d == bump_next ? x : d == bump_log2 ? static_cast<int64_t>(std::log2(x)) : d;
                 const bool movable = listed(i) && !(v->level == 0 && !var_unassigned(s, v)) && places > 0;
@@ -300,12 +302,21 @@ TEST_F(OrderList, RandomOperationsMatchAPlainListModel) {
                 cursor_reset(s);
             }
             ASSERT_EQ(order(), model) << "run " << run << " step " << step;
+            const int64_t size = static_cast<int64_t>(model.size());
+            auto at_or_0 = [&](int64_t position) { return position >= 0 && position < size ? model[position] : 0; };
+            kept += s->order_links.stale == 0;
             for (uint32_t k = 0; k < s->variables.count; k++) {
+                const OrderLink &link = s->order_links.data[k];
                 int64_t at = where(static_cast<int>(k));
-                int expected = at > 0 && at < static_cast<int64_t>(model.size()) ? model[at - 1] : 0;
-                ASSERT_EQ(s->order_prev.data[k], expected) << "variable " << k << ", step " << step;
+                if (at == size) at = -size - 2;  // unlisted: every link 0
+                ASSERT_EQ(link.prev, at_or_0(at - 1)) << "variable " << k << ", step " << step;
+                ASSERT_EQ(link.next, at_or_0(at + 1)) << "variable " << k << ", step " << step;
+                if (s->order_links.stale == 0 && at >= 0) {
+                    ASSERT_EQ(link.skip, at_or_0(at - order_skip_span)) << "variable " << k << ", step " << step;
+                }
             }
         }
+        EXPECT_GT(kept, 300);  // long bumps after short ones rebuilt the skips
     }
 }
 
