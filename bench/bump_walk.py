@@ -14,7 +14,8 @@ interleaved, and prints the median processor time of each build's solve
 and its ratio to the first build's (the searches being identical, the
 ratio is the cost of the same work).
 
-``rate`` interrupts a solve of each instance after S seconds, the builds
+``rate`` interrupts a solve of each instance after S seconds of processor
+time (so that other jobs on the machine take none of them), the builds
 interleaved round by round, and prints the conflicts each build reached
 (the median over the rounds) and their ratio to the first build.
 
@@ -81,12 +82,22 @@ def child(mode, path, amount):
         solver = mirl.Solver(seed=0)
         solver.ensure_vars(variables)
         solver.append_formula(clauses)
-        timer = threading.Timer(float(amount), solver.interrupt)
-        start = common.clock()
-        timer.start()
+        limit = float(amount)
+        done = threading.Event()
+
+        def watch():
+            while not done.wait(0.02):
+                if time.process_time() - start >= limit:
+                    solver.interrupt()
+                    return
+
+        start = time.process_time()
+        watcher = threading.Thread(target=watch)
+        watcher.start()
         answer = solver.solve_limited(expect_interrupt=True)
-        timer.cancel()
-        seconds = common.clock() - start
+        done.set()
+        watcher.join()
+        seconds = time.process_time() - start
         row = {"answer": answer, "conflicts": solver.accum_stats()["conflicts"], "seconds": seconds}
     print(json.dumps(row))
 
