@@ -338,24 +338,31 @@ bool check_watches(const SolverState *s, const ClauseSetOf &live, Report &r) {
         if (set != 3 && !dead && !satisfied_at_root(s, c) && (p0 < 0 || (c->length >= 2 && p1 < 0)))
             return r.fail("live clause %u is not watched (%d, %d)", c->id, p0, p1);
     }
-    uint64_t chained = 0;
+    // Every watched slot is listed exactly once, by the literal at its
+    // position, and the lists hold nothing else.
+    uint64_t listed = 0;
+    std::unordered_set<const WatchSlot *> seen;
     for (uint32_t code = 0; code < literal_count(s); code++) {
-        const WatchSlot *slot = lit_record(s, code)->watches;
-        while (slot != nullptr) {
-            if (chained++ >= watched_slots)
-                return r.fail("watch chains hold more slots than clauses watch (at code %u)", code);
-            const Clause *c = slot_clause(const_cast<WatchSlot *>(slot));
-            if (!live.count(c)) return r.fail("watch chain of code %u holds a slot of no stored clause", code);
+        const WatchList *l = lit_record(s, code)->watches;
+        if (l == nullptr) continue;
+        if (l->count > l->capacity)
+            return r.fail("watch list of code %u holds %u entries in room for %u", code, l->count, l->capacity);
+        for (uint32_t i = 0; i < l->count; i++) {
+            WatchSlot *slot = l->slots[i];
+            if (listed++ >= watched_slots)
+                return r.fail("watch lists hold more slots than clauses watch (at code %u)", code);
+            const Clause *c = slot_clause(slot);
+            if (!live.count(c)) return r.fail("watch list of code %u holds a slot of no stored clause", code);
             if (slot->position < 0 || static_cast<uint32_t>(slot->position) >= c->length ||
                 c->lits[slot->position] != code)
-                return r.fail("clause %u's slot %d (position %d) is on the chain of code %u", c->id, slot_index(slot),
+                return r.fail("clause %u's slot %d (position %d) is on the list of code %u", c->id, slot_index(slot),
                               slot->position, code);
-            slot = slot->link;
+            if (!seen.insert(slot).second)
+                return r.fail("clause %u's slot %d is listed twice", c->id, slot_index(slot));
         }
     }
-    if (chained != watched_slots)
-        return r.fail("%llu slots are watched but %llu are on chains", ull(watched_slots),
-                      ull(chained));
+    if (listed != watched_slots)
+        return r.fail("%llu slots are watched but %llu are listed", ull(watched_slots), ull(listed));
     return true;
 }
 

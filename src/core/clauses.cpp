@@ -163,10 +163,10 @@ void unpoison(void *, size_t) {}
 
 Clause *fresh_record(void *memory, uint32_t length, uint32_t units) {
     auto *c = static_cast<Clause *>(memory);
-    c->watch[0].link = nullptr;
+    c->watch[0].unused = nullptr;
     c->watch[0].position = -1;
     c->hash = 0;
-    c->watch[1].link = nullptr;
+    c->watch[1].unused = nullptr;
     c->watch[1].position = -1;
     c->id = clause_no_ref;
     c->length = length;

@@ -16,8 +16,8 @@
 namespace mirl {
 
 struct WatchSlot {
-    WatchSlot *link;   // next slot in the chain of the watched literal
-    int32_t position;  // index of the watched literal, -1 when not watched
+    WatchSlot *unused;  // zero; keeps the slots 16 bytes apart
+    int32_t position;   // index of the watched literal, -1 when not watched
     uint32_t spare;    // the clause's hash (slot 0) or id (slot 1): never
                        // written through the slot, and slots are never copied whole
 };
@@ -42,10 +42,10 @@ struct alignas(32) Clause {
     union {
         WatchSlot watch[2];
         struct {
-            WatchSlot *link0_;
+            WatchSlot *unused0_;
             int32_t position0_;
             uint32_t hash;  // slot 0's spare word
-            WatchSlot *link1_;
+            WatchSlot *unused1_;
             int32_t position1_;
             uint32_t id;  // slot 1's spare word
         };

@@ -13,6 +13,8 @@
 #include "core/propagate.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 #include "core/dump.h"
 #include "core/queue.h"
@@ -68,21 +70,42 @@ void finish_literal(Pass &p, Literal *f) {
     }
 }
 
-// Starts loading the clause record of a chain entry (null: nothing to load,
-// and a prefetch never faults): the line of the slot and the line of the
-// header, which is the next one when the record starts half way into a line.
+// Starts loading the clause record of a watch entry: the line of the slot
+// and the line of the header, which is the next one when the record starts
+// half way into a line (a prefetch never faults).
 inline void prefetch_record(const WatchSlot *slot) {
-    if (slot == nullptr) return;
     const uintptr_t at = reinterpret_cast<uintptr_t>(slot);
     __builtin_prefetch(reinterpret_cast<const void *>(at));
     __builtin_prefetch(reinterpret_cast<const void *>((at | 31u) + 1));
 }
 
-// Visits the clauses watching the false literal f. Returns -1 when the
-// visit stopped on a conflict, else 0. One copy per queue discipline and
-// for level 0 (where clauses found satisfied are marked dead) or above;
-// only the recursive discipline calls it from itself, the others inline it
-// into their drain.
+// How many entries ahead of the one being decided a walk starts loading
+// clause records: the misses of that many records overlap.
+constexpr int64_t prefetch_distance = 4;
+
+// After a walk of f's list stopped before entry `stop` (-1: walked to the
+// end): entries [0, stop] were not walked past and stay where they are, the
+// kept entries of the walk sit at [kept + 1, count). Closes the gap between
+// them, keeping the order.
+inline void close_gap(WatchList *f, int64_t stop, int64_t kept) {
+    if (kept == stop) return;
+    const int64_t n = f->count;
+    WatchSlot **const list = f->slots;
+    std::memmove(list + stop + 1, list + kept + 1, static_cast<size_t>(n - 1 - kept) * sizeof(WatchSlot *));
+    f->count = static_cast<uint32_t>(stop + 1 + n - 1 - kept);
+}
+
+// Visits the clauses watching the false literal f, newest watch first.
+// Returns -1 when the visit stopped on a conflict, else 0. One copy per
+// queue discipline and for level 0 (where clauses found satisfied are
+// marked dead) or above; only the recursive discipline calls it from
+// itself, the others inline it into their drain.
+//
+// The list is compacted as it is walked: an entry whose watch moves away is
+// dropped, the kept ones are written downward from the top, and the gap is
+// closed at the end. Nothing else changes f's list meanwhile: watches only
+// move to literals that are not false, and a nested visit walks a literal
+// that became false after f, so never f itself.
 template <bool root, int32_t queue_type>
 int visit(Pass &p, Literal *f, int depth) {
     SolverState *const s = p.s;
@@ -92,27 +115,27 @@ int visit(Pass &p, Literal *f, int depth) {
     uint64_t *const visits = p.visits;
     int result = 0;
 next_literal:
-    WatchSlot **link = &f->watches;
-    while (WatchSlot *slot = *link) {
-        // The chain is a pointer chase through clause records: start loading
-        // the next record's slot line while this one is decided (prefetching
-        // its header line too cost more instructions than it saved).
-        WatchSlot *const next = slot->link;
-        if (next != nullptr) __builtin_prefetch(next);
+    WatchList *const watches = f->watches;
+    WatchSlot **const list = watches != nullptr ? watches->slots : nullptr;
+    int64_t i = static_cast<int64_t>(watch_count(f)) - 1;  // the entry being decided
+    int64_t kept = i;  // kept entries of the walk are at [kept + 1, count)
+    for (int64_t e = i; e >= 0 && e > i - prefetch_distance; e--) prefetch_record(list[e]);
+    for (; i >= 0; i--) {
+        // A walk through records that are rarely in cache: keep the loads
+        // of the next few in flight while this one is decided.
+        if (i >= prefetch_distance) prefetch_record(list[i - prefetch_distance]);
+        WatchSlot *const slot = list[i];
         Clause *const k = slot_clause(slot);
         const uint32_t flags = k->flags;
-        if (flags & (clf_dead | clf_conflicting)) {
-            link = &slot->link;
-            continue;
-        }
-        const uint32_t size_class = (flags & clf_size_mask) >> clf_size_shift;
-        if (size_class == size_class_unit) {
-            // A watched clause of one literal whose literal became false:
-            // nothing can satisfy it any more, so it is the conflict it is.
-            dump_clause(s, k);
-            goto conflict;
-        }
+        if (flags & (clf_dead | clf_conflicting)) goto keep;
         {
+            const uint32_t size_class = (flags & clf_size_mask) >> clf_size_shift;
+            if (size_class == size_class_unit) {
+                // A watched clause of one literal whose literal became false:
+                // nothing can satisfy it any more, so it is the conflict it is.
+                dump_clause(s, k);
+                goto conflict;
+            }
             visits[size_class]++;
             const uint32_t *const lits = k->lits;
             // The other watch is the slot 16 bytes away in the same record.
@@ -157,14 +180,16 @@ next_literal:
             if (vt == val_false) goto conflict;
             goto imply;
 
-        move: {
-            *link = next;
+        move:
+            // The entry leaves f's list (it is not kept). When the target's
+            // list cannot grow the watch stays on f: the clause is still
+            // visited through its other watch, which is not false, so no
+            // conflict or implication is ever lost for good; only this one
+            // is found later (when the other watch becomes false, its walk
+            // sees the clause's literals as they are).
+            if (watch_append(literal_of(variables, lits[target]), slot) != 0) goto keep;
             slot->position = target;
-            Literal *w = literal_of(variables, lits[target]);
-            slot->link = w->watches;
-            w->watches = slot;
-            continue;  // *link is already the next entry
-        }
+            continue;
 
         imply: {
             // The trail write of assign, without its enqueue.
@@ -176,9 +201,9 @@ next_literal:
             v->level = level;
             if (root) mark_dead(s, k);
             Literal *const now_false = (implied & 1u) ? &v->pos : &v->neg;
-            // Its chain is walked later in this drain: start loading the
-            // first record now.
-            prefetch_record(now_false->watches);
+            // Its list is walked later in this drain, newest entry first:
+            // start loading the end of the array now.
+            if (const WatchList *w = now_false->watches) __builtin_prefetch(w->slots + w->count - 1);
             if (queue_type != qtype_recursive) {
                 if (!(now_false->flags & litf_in_queue)) {
                     if (queue_type == qtype_fifo)
@@ -186,12 +211,13 @@ next_literal:
                     else
                         queue_link_at_head(s, now_false);
                 }
-                link = &slot->link;
-                continue;
+                goto keep;
             }
-            if (next == nullptr) {
-                // The last entry of the chain: carry on with the implied
+            if (i == 0) {
+                // The last entry of the list: carry on with the implied
                 // literal instead of nesting.
+                list[kept--] = slot;
+                close_gap(watches, -1, kept);
                 if (root) finish_literal(p, f);
                 f = now_false;
                 goto next_literal;
@@ -204,15 +230,13 @@ next_literal:
                 result = -1;
                 break;
             }
-            link = &slot->link;
-            continue;
+            goto keep;
         }
         }
 
     satisfied:
         if (root) mark_dead(s, k);
-        link = &slot->link;
-        continue;
+        goto keep;
 
     conflict: {
         int32_t &count = s->conflicting_count;
@@ -227,10 +251,14 @@ next_literal:
         }
         s->conflicting[count++] = static_cast<int32_t>(k->id);
         k->flags |= clf_conflicting;
-        link = &slot->link;
-        continue;
+        goto keep;
     }
+
+    keep:
+        list[kept--] = slot;
     }
+    // A stop leaves entry i and those below it unwalked, in place.
+    if (watches != nullptr) close_gap(watches, i, kept);
     if (root) finish_literal(p, f);
     return result;
 }
@@ -244,10 +272,11 @@ __attribute__((noinline)) int drain(Pass &p) {
     while (Literal *f = queue_pop(s)) {
         // Only a false literal has anything to say about its clauses.
         if (p.values[f->code] != val_false) continue;
-        // The first record of the next literal's chain was prefetched when
-        // that literal was implied: start loading the second one as well.
+        // The end of the next literal's array was prefetched when that
+        // literal was implied: start loading its newest record as well.
         if (const Literal *g = s->queue.head)
-            if (const WatchSlot *h = g->watches) prefetch_record(h->link);
+            if (const WatchList *w = g->watches)
+                if (w->count != 0) prefetch_record(w->slots[w->count - 1]);
         if (visit<root, queue_type>(p, f, max_visit_depth) < 0) return -1;
     }
     return 0;
@@ -263,6 +292,29 @@ Drain drain_for(int32_t queue_type) {
 }
 
 }  // namespace
+
+namespace {
+thread_local int64_t grows_before_failure = -1;
+}
+
+void watch_grow_fail_after(int64_t n) { grows_before_failure = n; }
+
+int watch_list_grow(Literal *l) {
+    if (grows_before_failure >= 0 && grows_before_failure-- == 0) {
+        grows_before_failure = 0;
+        return -1;
+    }
+    // Blocks of 64 bytes, then about twice the size each time.
+    const uint64_t old = l->watches == nullptr ? 0 : l->watches->capacity;
+    const uint64_t capacity = old == 0 ? 7 : 2 * old + 1;
+    if (capacity > UINT32_MAX) return -1;
+    void *p = std::realloc(static_cast<void *>(l->watches), sizeof(WatchList) + capacity * sizeof(WatchSlot *));
+    if (p == nullptr) return -1;
+    l->watches = static_cast<WatchList *>(p);
+    if (old == 0) l->watches->count = 0;
+    l->watches->capacity = static_cast<uint32_t>(capacity);
+    return 0;
+}
 
 void assign(SolverState *s, uint32_t code, uint8_t value, int32_t reason, int32_t level) {
     Variable *v = var_record(s, lit_var(code));
@@ -302,12 +354,18 @@ int attach(SolverState *s, Clause *c) {
             second_at = k;
         }
     }
-    for (int i = 0; i < (n == 1 ? 1 : 2); i++) {
-        WatchSlot &slot = c->watch[i];
-        slot.position = i == 0 ? best_at : second_at;
-        Literal *l = lit_record(s, c->lits[slot.position]);
-        slot.link = l->watches;
-        l->watches = &slot;
+    // Room in both lists first, so that a failure leaves the clause as it
+    // was: unwatched, nothing assigned.
+    const int watched = n == 1 ? 1 : 2;
+    Literal *l0 = lit_record(s, c->lits[best_at]);
+    Literal *l1 = watched == 2 ? lit_record(s, c->lits[second_at]) : nullptr;
+    if (watch_list_full(l0) && watch_list_grow(l0) != 0) return -1;
+    if (l1 != nullptr && watch_list_full(l1) && watch_list_grow(l1) != 0) return -1;
+    c->watch[0].position = best_at;
+    watch_append(l0, &c->watch[0]);
+    if (l1 != nullptr) {
+        c->watch[1].position = second_at;
+        watch_append(l1, &c->watch[1]);
     }
     if (best == rank_unassigned && second != rank_unassigned && !any_true) {
         assign(s, c->lits[best_at], val_true, static_cast<int32_t>(c->id), s->level);
@@ -319,13 +377,13 @@ int attach(SolverState *s, Clause *c) {
 void detach(SolverState *s, Clause *c) {
     for (WatchSlot &slot : c->watch) {
         if (slot.position < 0) continue;
-        Literal *l = lit_record(s, c->lits[slot.position]);
-        for (WatchSlot **link = &l->watches; *link != nullptr; link = &(*link)->link) {
-            if (*link != &slot) continue;
-            *link = slot.link;
+        WatchList *const l = lit_record(s, c->lits[slot.position])->watches;
+        for (int64_t i = l == nullptr ? -1 : static_cast<int64_t>(l->count) - 1; i >= 0; i--) {
+            if (l->slots[i] != &slot) continue;
+            std::memmove(l->slots + i, l->slots + i + 1, (l->count - 1 - static_cast<uint64_t>(i)) * sizeof(WatchSlot *));
+            l->count--;
             break;
         }
-        slot.link = nullptr;
         slot.position = -1;
     }
 }

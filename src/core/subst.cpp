@@ -33,13 +33,10 @@ bool watched_at(const Clause *c, int32_t position) {
     return c->watch[0].position == position || c->watch[1].position == position;
 }
 
-// Takes the clause out of both watch chains and leaves its slots unwatched.
+// Takes the clause out of both watch lists and leaves its slots unwatched.
 void unwatch(SolverState *s, Clause *c) {
     detach(s, c);
-    for (WatchSlot &slot : c->watch) {
-        slot.link = nullptr;
-        slot.position = -1;
-    }
+    for (WatchSlot &slot : c->watch) slot.position = -1;
 }
 
 void mark_dead(SolverState *s, Clause *c) {
