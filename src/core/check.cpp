@@ -281,8 +281,10 @@ bool check_clause_sets(const SolverState *s, ClauseSetOf &live, Report &r) {
             const uint32_t units = c->flags & clf_units_mask;
             if (units != 0 && units * 32 < clause_bytes(c->length))
                 return r.fail("clause %u of length %u lies in a record of %u bytes", c->id, c->length, units * 32);
-            if ((c->flags & ~(clf_units_mask | clf_size_mask | clf_dead | clf_allocated)) != 0)
+            if ((c->flags & ~(clf_units_mask | clf_size_mask | clf_dead | clf_allocated | clf_stranded)) != 0)
                 return r.fail("clause %u has stray flag bits %#x", c->id, c->flags);
+            if ((c->flags & clf_stranded) && !s->watches_stranded)
+                return r.fail("clause %u is stranded but the state does not know", c->id);
             // A clause at work (outside set 3, or watched) holds only
             // representatives: it must never imply a substituted variable.
             const bool at_work = set != 3 || c->watch[0].position >= 0;

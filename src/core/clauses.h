@@ -33,6 +33,9 @@ constexpr uint32_t size_class_long = 3;  // four literals or more
 constexpr uint32_t clf_dead = 1u << 26;
 constexpr uint32_t clf_conflicting = 1u << 27;
 constexpr uint32_t clf_touched = 1u << 28;
+// A watch of the clause could not move off a false literal for want of
+// memory (propagate.cpp watches it again as soon as it can).
+constexpr uint32_t clf_stranded = 1u << 29;
 constexpr uint32_t clf_allocated = 1u << 30;
 // Bits 0..4: size of a pooled record in 32-byte units, 0 for an individual
 // allocation (its length may shrink later, so the size is kept).

@@ -52,6 +52,11 @@ void touch(SolverState *s, Clause *c) {
     if (array_push(s->touched_clauses, c) == 0) c->flags |= clf_touched;
 }
 
+__attribute__((noinline, cold)) void strand(SolverState *s, Clause *c) {
+    c->flags |= clf_stranded;
+    s->watches_stranded = true;
+}
+
 void mark_dead(SolverState *s, Clause *c) {
     c->flags |= clf_dead;
     s->dead_count[clause_ref_set(c->id)]++;
@@ -182,12 +187,14 @@ next_literal:
 
         move:
             // The entry leaves f's list (it is not kept). When the target's
-            // list cannot grow the watch stays on f: the clause is still
-            // visited through its other watch, which is not false, so no
-            // conflict or implication is ever lost for good; only this one
-            // is found later (when the other watch becomes false, its walk
-            // sees the clause's literals as they are).
-            if (watch_append(literal_of(variables, lits[target]), slot) != 0) goto keep;
+            // list cannot grow, the watch stays on f and the clause is marked
+            // stranded: with a watch on a false literal it might miss a later
+            // implication or conflict, so it is watched afresh before the
+            // queue is taken as drained (rewatch_stranded).
+            if (watch_append(literal_of(variables, lits[target]), slot) != 0) {
+                strand(s, k);
+                goto keep;
+            }
             slot->position = target;
             continue;
 
@@ -316,6 +323,18 @@ int watch_list_grow(Literal *l) {
     return 0;
 }
 
+int watch_list_reserve(Literal *l, uint64_t extra) {
+    while (l->watches == nullptr || l->watches->capacity - l->watches->count < extra)
+        if (watch_list_grow(l) != 0) return -1;
+    return 0;
+}
+
+int watch_reserve_codes(SolverState *s, const uint32_t *codes, uint32_t n) {
+    for (uint32_t k = 0; k < n; k++)
+        if (watch_list_reserve(lit_record(s, codes[k]), 1) != 0) return -1;
+    return 0;
+}
+
 void assign(SolverState *s, uint32_t code, uint8_t value, int32_t reason, int32_t level) {
     Variable *v = var_record(s, lit_var(code));
     LevelRecord &r = s->levels.data[level];
@@ -388,7 +407,38 @@ void detach(SolverState *s, Clause *c) {
     }
 }
 
-int propagate(SolverState *s) {
+namespace {
+
+// Watches every stranded clause again from scratch, as attach places
+// watches: a clause that became unit is implied, one with every literal
+// false has the literal under slot 0 queued so that the drain reports it.
+// A clause whose lists still cannot grow stays as it was, stranded. True
+// when some clause was watched again.
+bool rewatch_stranded(SolverState *s) {
+    bool any = false, left = false;
+    for (uint32_t set = 0; set < clause_set_count; set++) {
+        const GrowArray<Clause *> &list = s->clause_lists[set];
+        for (uint64_t k = 0; k < list.count; k++) {
+            Clause *c = list.data[k];
+            if (c == nullptr || !(c->flags & clf_stranded)) continue;
+            if (!(c->flags & clf_dead) && watch_reserve_codes(s, c->lits, c->length) != 0) {
+                left = true;
+                continue;
+            }
+            c->flags &= ~clf_stranded;
+            if (c->flags & clf_dead) continue;  // its watches go at the end of the pass
+            detach(s, c);
+            if (attach(s, c) == 0 && c->watch[0].position >= 0)
+                queue_push(s, lit_record(s, c->lits[c->watch[0].position]));
+            any = true;
+        }
+    }
+    s->watches_stranded = left;
+    return any;
+}
+
+// One drain of the queue with its bookkeeping: trail count and counters.
+int drain_queue(SolverState *s) {
     Pass p{};
     p.s = s;
     p.values = s->value_table.data;
@@ -405,10 +455,21 @@ int propagate(SolverState *s) {
     s->clause_3_counter += p.visits[size_class_ternary];
     s->clause_n_counter += p.visits[size_class_long];
     s->clause_d_counter += p.other_watch_true;
+    return result;
+}
+
+}  // namespace
+
+int propagate(SolverState *s) {
+    if (s->watches_stranded) rewatch_stranded(s);
+    int result = drain_queue(s);
+    // Memory ran short during the drain: the stranded clauses are watched
+    // again and what that implies or queues is drained too.
+    while (result == 0 && s->watches_stranded && rewatch_stranded(s)) result = drain_queue(s);
     if (bound_count(s) > s->max_bound) s->max_bound = bound_count(s);
     // Everything queued has now been visited at level 0.
-    if (p.level == 0) s->late_facts = 0;
-    if (p.level == 0 && s->subscribers.count > 0 && s->event_hook != nullptr) {
+    if (s->level == 0) s->late_facts = 0;
+    if (s->level == 0 && s->subscribers.count > 0 && s->event_hook != nullptr) {
         int32_t fixed = s->levels.data[0].count;
         for (int32_t i = s->notified_count; i < fixed; i++) {
             const Variable *v = s->trail.data[i];

@@ -25,6 +25,12 @@ inline int watch_append(Literal *l, WatchSlot *slot) {
     l->watches->slots[l->watches->count++] = slot;
     return 0;
 }
+// Room for `extra` more entries in a literal's watch list; -1 when it
+// cannot be had (the list keeps what room it got).
+int watch_list_reserve(Literal *l, uint64_t extra);
+// Room for one more watch on each of the literals: a clause of these
+// literals can then be attached without failing. -1 when it cannot be had.
+int watch_reserve_codes(SolverState *s, const uint32_t *codes, uint32_t n);
 inline uint32_t watch_count(const Literal *l) { return l->watches == nullptr ? 0 : l->watches->count; }
 // Test hook: the next `n` growths of watch lists succeed and every one after
 // fails, until it is set again; a negative n (the default) never fails.

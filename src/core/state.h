@@ -306,6 +306,7 @@ struct SolverState {
     int32_t level;                        // the current level
     int32_t max_level;                    // highest level reached since last read
     int32_t min_level;                    // lowest level returned to since last read, or min_level_none
+    bool watches_stranded;                // some clause carries clf_stranded (propagate.cpp)
 
     // The propagation queue (queue.h).
     struct {
