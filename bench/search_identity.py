@@ -18,9 +18,9 @@ import sys
 import common
 
 INSTANCES = [
-    ("uuf250/uuf250-01.cnf", 20000),
-    ("industrial/38bits_10.cnf", 5000),
-    ("industrial/cmu-bmc-longmult15.cnf", 5000),
+    ("uuf250/uuf250-01.cnf", 30000),
+    ("industrial/38bits_10.cnf", 20000),
+    ("industrial/cmu-bmc-longmult15.cnf", 20000),
     ("hole/hole8.cnf", 20000),
     ("uf250/uf250-01.cnf", 20000),
     ("bmc/bmc-ibm-7.cnf", 5000),

@@ -2,7 +2,7 @@
 // normalisation, the polarity-blind clause hash with its bucket index, the
 // per-literal occurrence lists and the level-0 facts that unit clauses become.
 // Watching clauses is propagate.cpp's business; removal here calls `detach`
-// so that a freed record is never left in a watch chain.
+// so that a freed record is never left in a watch list.
 #include "core/clauses.h"
 
 #include <cstdio>

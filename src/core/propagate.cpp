@@ -1,5 +1,6 @@
 // Watches and unit propagation. Every attached clause is watched on two of
-// its literals through the slots inside its record; `propagate` drains the
+// its literals through the slots inside its record, and each literal lists
+// the slots watching it in an array, newest last; `propagate` drains the
 // queue of false literals, visiting the clauses that watch each one: it moves
 // watches, implies the last free literal of a clause, records conflicts and,
 // at level 0, marks satisfied clauses dead. `propagation_pass` wraps a drain
@@ -9,7 +10,9 @@
 // callers, so the loops below only trim work and waiting: counters live in
 // the pass record and are published once, the value table and a trail cursor
 // are hoisted, the visit has one copy per queue discipline and level 0, and
-// the clause records a drain is about to read are prefetched.
+// the clause records a walk is about to read are prefetched several entries
+// ahead, which a list of slot addresses allows where a chain through the
+// records would not.
 #include "core/propagate.h"
 
 #include <cstdio>
@@ -63,7 +66,7 @@ void mark_dead(SolverState *s, Clause *c) {
     touch(s, c);
 }
 
-// End of F's chain: at level 0 the literal now true satisfies for good every
+// End of F's list: at level 0 the literal now true satisfies for good every
 // clause that contains it.
 void finish_literal(Pass &p, Literal *f) {
     if (p.level != 0 || !p.xref) return;

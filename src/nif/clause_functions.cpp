@@ -336,7 +336,7 @@ MIRL_NIF(move_clause) {
     }
     if (clause_register(s, c, set_gamma) != 0) return raise(env, atoms.memory_limit);
     // The old position empties; a clause clean_clause attached while in set
-    // 3 leaves its chains and lists first, so no slot is linked twice.
+    // 3 leaves its watch and occurrence lists first, so no slot is linked twice.
     s->clause_lists[set_alpha].data[clause_ref_position(ref)] = nullptr;
     s->clause_count[set_alpha]--;
     note_clause_change(s, c, ref);

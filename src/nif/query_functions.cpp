@@ -306,7 +306,7 @@ MIRL_NIF(clauseset_sort) {
 }
 
 // Clause ids watching or containing a literal, each put in front of the
-// result: the watch chain comes out tail first, occurrence lists reversed.
+// result: the watch list comes out oldest first, occurrence lists reversed.
 MIRL_NIF(get_clauses) {
     SolverState *s = get_solver(env, argc, argv);
     uint32_t code;
