@@ -328,8 +328,10 @@ MIRL_NIF(move_clause) {
             return enif_make_true(env);
         }
     }
-    // Room for its watches on the literals it will have (representatives
-    // of the ones it holds), so that attaching it cannot fail.
+    // Room for its watches on the literals it may have (representatives of
+    // the ones it holds, or the constants), so that attaching cannot fail.
+    static constexpr uint32_t constants[2] = {lit_true, lit_false};
+    if (watch_reserve_codes(s, constants, 2) != 0) return raise(env, atoms.memory_limit);
     for (uint32_t k = 0; k < c->length; k++) {
         const uint32_t code = resolve_code(s, c->lits[k]);
         if (watch_reserve_codes(s, &code, 1) != 0) return raise(env, atoms.memory_limit);
