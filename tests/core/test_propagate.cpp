@@ -28,9 +28,7 @@ struct Engine : mirl_test::StateFixture {
     }
 
     size_t chain_length(int v) {
-        size_t n = 0;
-        for (WatchSlot *w = lit_record(s, lit(v))->watches; w != nullptr; w = w->link) n++;
-        return n;
+        return watch_count(lit_record(s, lit(v)));
     }
 };
 
