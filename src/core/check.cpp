@@ -297,10 +297,8 @@ bool check_clause_sets(const SolverState *s, ClauseSetOf &live, Report &r) {
             const uint32_t units = c->flags & clf_units_mask;
             if (units != 0 && units * 32 < clause_bytes(c->length))
                 return r.fail("clause %u of length %u lies in a record of %u bytes", c->id, c->length, units * 32);
-            if ((c->flags & ~(clf_units_mask | clf_size_mask | clf_dead | clf_allocated | clf_stranded)) != 0)
+            if ((c->flags & ~(clf_units_mask | clf_size_mask | clf_dead | clf_allocated)) != 0)
                 return r.fail("clause %u has stray flag bits %#x", c->id, c->flags);
-            if ((c->flags & clf_stranded) && !s->watches_stranded)
-                return r.fail("clause %u is stranded but the state does not know", c->id);
             // A clause at work (outside set 3, or watched) holds only
             // representatives: it must never imply a substituted variable.
             const bool at_work = set != 3 || c->watch[0].position >= 0;
@@ -356,31 +354,24 @@ bool check_watches(const SolverState *s, const ClauseSetOf &live, Report &r) {
         if (set != 3 && !dead && !satisfied_at_root(s, c) && (p0 < 0 || (c->length >= 2 && p1 < 0)))
             return r.fail("live clause %u is not watched (%d, %d)", c->id, p0, p1);
     }
-    // Every watched slot is listed exactly once, by the literal at its
-    // position, and the lists hold nothing else.
-    uint64_t listed = 0;
-    std::unordered_set<const WatchSlot *> seen;
+    uint64_t chained = 0;
     for (uint32_t code = 0; code < literal_count(s); code++) {
-        const WatchList *l = lit_record(s, code)->watches;
-        if (l == nullptr) continue;
-        if (l->count > l->capacity)
-            return r.fail("watch list of code %u holds %u entries in room for %u", code, l->count, l->capacity);
-        for (uint32_t i = 0; i < l->count; i++) {
-            WatchSlot *slot = l->slots[i];
-            if (listed++ >= watched_slots)
-                return r.fail("watch lists hold more slots than clauses watch (at code %u)", code);
-            const Clause *c = slot_clause(slot);
-            if (!live.count(c)) return r.fail("watch list of code %u holds a slot of no stored clause", code);
+        const WatchSlot *slot = lit_record(s, code)->watches;
+        while (slot != nullptr) {
+            if (chained++ >= watched_slots)
+                return r.fail("watch chains hold more slots than clauses watch (at code %u)", code);
+            const Clause *c = slot_clause(const_cast<WatchSlot *>(slot));
+            if (!live.count(c)) return r.fail("watch chain of code %u holds a slot of no stored clause", code);
             if (slot->position < 0 || static_cast<uint32_t>(slot->position) >= c->length ||
                 c->lits[slot->position] != code)
-                return r.fail("clause %u's slot %d (position %d) is on the list of code %u", c->id, slot_index(slot),
+                return r.fail("clause %u's slot %d (position %d) is on the chain of code %u", c->id, slot_index(slot),
                               slot->position, code);
-            if (!seen.insert(slot).second)
-                return r.fail("clause %u's slot %d is listed twice", c->id, slot_index(slot));
+            slot = slot->link;
         }
     }
-    if (listed != watched_slots)
-        return r.fail("%llu slots are watched but %llu are listed", ull(watched_slots), ull(listed));
+    if (chained != watched_slots)
+        return r.fail("%llu slots are watched but %llu are on chains", ull(watched_slots),
+                      ull(chained));
     return true;
 }
 

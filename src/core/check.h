@@ -1,5 +1,5 @@
 // A consistency checker for a solver state, for debug and sanitizer builds.
-// `check_state` walks every redundant structure of the state (watch lists,
+// `check_state` walks every redundant structure of the state (watch chains,
 // trail and values, level records, marks, occurrence lists, hash index,
 // order list and cursor, propagation queue, symbol back-references) and
 // reports the first place where two of them disagree. It is compiled in

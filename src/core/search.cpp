@@ -69,8 +69,6 @@ SearchResult search_run(SolverState *s) {
     }
     for (;;) {
         if (!propagation_pass(s)) return SearchResult::conflict;
-        // A clause still stranded for want of memory may hide a conflict.
-        if (s->watches_stranded) return SearchResult::memory_limit;
         Variable *v = next_decision_variable(s);
         if (v == nullptr || v->index == 0) return SearchResult::complete;
         if (trail_push(s) < 0) return SearchResult::memory_limit;

@@ -151,15 +151,6 @@ void solver_state_destroy(SolverState *s) {
     array_free(s->occurrence_table);
     for (uint64_t code = 0; code < s->symbol_table.count; code++) release_symbol_list(s, s->symbol_table.data[code]);
     array_free(s->symbol_table);
-    // Watch lists: each literal owns its block.
-    for (uint64_t i = 0; s->variables.data != nullptr && i < s->variables.count; i++) {
-        Variable *v = s->variables.data[i];
-        if (v == nullptr) continue;
-        for (Literal *l : {&v->pos, &v->neg}) {
-            std::free(l->watches);
-            l->watches = nullptr;
-        }
-    }
     array_free(s->variables);
     array_free(s->trail);
     array_free(s->mark_table);

@@ -70,14 +70,6 @@ struct SymbolRef {
 };
 using SymbolList = GrowArray<SymbolRef>;
 
-// The watch slots on a literal, in one block with their count: the newest
-// watch is the last entry, so a new watch is an append.
-struct WatchList {
-    uint32_t count;
-    uint32_t capacity;
-    WatchSlot *slots[];
-};
-
 // A literal's occurrence list (option xref) and symbol list are not kept in
 // its record but in the state's tables indexed by literal code
 // (`occurrences_of`, `symbols_of`), which exist only once some literal has
@@ -86,7 +78,7 @@ struct Literal {
     Literal *queue_next;
     uint32_t code;
     uint32_t flags;
-    WatchList *watches;  // null until the literal is first watched
+    WatchSlot *watches;  // head of the chain of watch slots on this literal
 };
 
 struct Variable {
@@ -331,7 +323,6 @@ struct SolverState {
     int32_t level;                        // the current level
     int32_t max_level;                    // highest level reached since last read
     int32_t min_level;                    // lowest level returned to since last read, or min_level_none
-    bool watches_stranded;                // some clause carries clf_stranded (propagate.cpp)
 
     // The propagation queue (queue.h).
     struct {

@@ -7,8 +7,6 @@
 // so running out of memory leaves the state as it was.
 #include "core/subst.h"
 
-#include <algorithm>
-
 #include "core/clauses.h"
 #include "core/propagate.h"
 #include "core/queue.h"
@@ -35,10 +33,13 @@ bool watched_at(const Clause *c, int32_t position) {
     return c->watch[0].position == position || c->watch[1].position == position;
 }
 
-// Takes the clause out of both watch lists and leaves its slots unwatched.
+// Takes the clause out of both watch chains and leaves its slots unwatched.
 void unwatch(SolverState *s, Clause *c) {
     detach(s, c);
-    for (WatchSlot &slot : c->watch) slot.position = -1;
+    for (WatchSlot &slot : c->watch) {
+        slot.link = nullptr;
+        slot.position = -1;
+    }
 }
 
 void mark_dead(SolverState *s, Clause *c) {
@@ -128,47 +129,6 @@ int reserve_occurrences(SolverState *s, uint32_t b, uint32_t a) {
     OccurrenceList *to = occurrence_list(s, a);
     if (to == nullptr) return -1;
     return array_reserve(*to, to->count + from->count);
-}
-
-// Appends the literals that the clauses of b's list watched at b may be
-// watched on after the rewrite (b read as a) to `codes`; -1 on failure.
-int collect_rewatch_literals(SolverState *s, uint32_t b, uint32_t a, GrowArray<uint32_t> &codes) {
-    const OccurrenceList *from = occurrences_of(s, b);
-    if (from == nullptr) return 0;
-    for (uint64_t i = 0; i < from->count; i++) {
-        const Clause *c = clause_lookup(s, from->data[i]);
-        if (c == nullptr) continue;
-        const int32_t at = literal_position(c, b);
-        if (at < 0 || !watched_at(c, at)) continue;
-        // As the rewrite will have it: b becomes false next to a, the
-        // clause dies next to the complement of a, else b becomes a.
-        uint32_t replacement = a;
-        if (literal_position(c, a) >= 0)
-            replacement = lit_false;
-        else if (literal_position(c, lit_neg(a)) >= 0)
-            continue;
-        for (uint32_t k = 0; k < c->length; k++)
-            if (array_push(codes, c->lits[k] == b ? replacement : c->lits[k]) != 0) return -1;
-    }
-    return 0;
-}
-
-// Room in the watch lists for every clause the rewrite watches again, so
-// that no attach of the rewrite can fail: each literal gets one entry per
-// such clause holding it. -1 on failure (lists keep the room they got).
-int reserve_rewatches(SolverState *s, uint32_t b, uint32_t a) {
-    GrowArray<uint32_t> codes;
-    int result = collect_rewatch_literals(s, b, a, codes);
-    if (result == 0) result = collect_rewatch_literals(s, lit_neg(b), lit_neg(a), codes);
-    if (result == 0) {
-        std::sort(codes.data, codes.data + codes.count);
-        for (uint64_t i = 0, j; result == 0 && i < codes.count; i = j) {
-            for (j = i + 1; j < codes.count && codes.data[j] == codes.data[i];) j++;
-            result = watch_list_reserve(lit_record(s, codes.data[i]), j - i);
-        }
-    }
-    array_free(codes);
-    return result;
 }
 
 // Rewrites every clause of b's occurrence list so that b becomes a. The
@@ -269,8 +229,7 @@ int subst_literals(SolverState *s, uint32_t a, uint32_t b) {
         assign(s, b, value_a, -1, 0);
         return subst_holds;
     }
-    if (reserve_occurrences(s, b, a) != 0 || reserve_occurrences(s, lit_neg(b), lit_neg(a)) != 0 ||
-        reserve_rewatches(s, b, a) != 0)
+    if (reserve_occurrences(s, b, a) != 0 || reserve_occurrences(s, lit_neg(b), lit_neg(a)) != 0)
         return subst_no_memory;
     eliminate(s, a, b);
     return subst_holds;

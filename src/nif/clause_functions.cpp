@@ -18,18 +18,12 @@ namespace {
 
 // Puts a freshly registered clause to work: nothing for set 3 (answered as
 // attached), else occurrence entries (option xref) and the two watches.
-// Returns -1 when an occurrence entry could not be made, -2 when a watch
-// list could not grow (none are left either way).
+// Returns -1 when an occurrence entry could not be made (none are left).
 int activate(SolverState *s, Clause *c, uint32_t set, bool *attached) {
     *attached = true;
     if (set == set_alpha) return 0;
     if (s->options.xref && occurrences_add_clause(s, c) != 0) return -1;
-    const int result = attach(s, c);
-    if (result < 0) {
-        if (s->options.xref) occurrences_remove_clause(s, c);
-        return -2;
-    }
-    *attached = result != 0;
+    *attached = attach(s, c) != 0;
     return 0;
 }
 
@@ -113,10 +107,10 @@ MIRL_NIF(add_clause) {
         return raise(env, atoms.memory_limit);
     }
     bool attached;
-    if (const int failure = activate(s, c, set, &attached)) {
+    if (activate(s, c, set, &attached) != 0) {
         clause_delete(s, c);
         clause_set_trim(s, set);
-        return failure == -2 ? raise(env, atoms.memory_limit) : enif_make_badarg(env);
+        return enif_make_badarg(env);
     }
     return attached_result(env, attached, c->id);
 }
@@ -270,8 +264,6 @@ MIRL_NIF(clean_clause) {
         return enif_make_none(env);
     }
     if (m == 1 && codes[0] == lit_false) return enif_make_badarg(env);
-    // Room for its watches before it changes, so that attaching cannot fail.
-    if (watch_reserve_codes(s, codes, m) != 0) return raise(env, atoms.memory_limit);
     detach(s, c);
     if (s->options.xref) occurrences_remove_clause(s, c);
     clause_rewrite(s, c, codes, m);
@@ -328,17 +320,9 @@ MIRL_NIF(move_clause) {
             return enif_make_true(env);
         }
     }
-    // Room for its watches on the literals it may have (representatives of
-    // the ones it holds, or the constants), so that attaching cannot fail.
-    static constexpr uint32_t constants[2] = {lit_true, lit_false};
-    if (watch_reserve_codes(s, constants, 2) != 0) return raise(env, atoms.memory_limit);
-    for (uint32_t k = 0; k < c->length; k++) {
-        const uint32_t code = resolve_code(s, c->lits[k]);
-        if (watch_reserve_codes(s, &code, 1) != 0) return raise(env, atoms.memory_limit);
-    }
     if (clause_register(s, c, set_gamma) != 0) return raise(env, atoms.memory_limit);
     // The old position empties; a clause clean_clause attached while in set
-    // 3 leaves its watch and occurrence lists first, so no slot is linked twice.
+    // 3 leaves its chains and lists first, so no slot is linked twice.
     s->clause_lists[set_alpha].data[clause_ref_position(ref)] = nullptr;
     s->clause_count[set_alpha]--;
     note_clause_change(s, c, ref);

@@ -306,7 +306,7 @@ MIRL_NIF(clauseset_sort) {
 }
 
 // Clause ids watching or containing a literal, each put in front of the
-// result: the watch list comes out oldest first, occurrence lists reversed.
+// result: the watch chain comes out tail first, occurrence lists reversed.
 MIRL_NIF(get_clauses) {
     SolverState *s = get_solver(env, argc, argv);
     uint32_t code;
@@ -320,9 +320,8 @@ MIRL_NIF(get_clauses) {
             if (clause_lookup(s, list->data[i]) != nullptr) ids.push_back(enif_make_uint(env, list->data[i]));
     };
     if (kind == atoms.watch) {
-        // Newest watch first.
-        if (const WatchList *l = lit_record(s, code)->watches)
-            for (uint32_t i = l->count; i-- > 0;) ids.push_back(enif_make_uint(env, slot_clause(l->slots[i])->id));
+        for (WatchSlot *slot = lit_record(s, code)->watches; slot != nullptr; slot = slot->link)
+            ids.push_back(enif_make_uint(env, slot_clause(slot)->id));
     } else if (kind == atoms.literal) {
         add_occurrences(code);
     } else if (kind == atoms.variable) {

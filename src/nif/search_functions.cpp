@@ -107,9 +107,6 @@ MIRL_NIF(bcp) {
     if (s == nullptr || argc < 1 || argc > 3) return enif_make_badarg(env);
     if (argc >= 2 && !enif_is_list(env, argv[1])) return enif_make_badarg(env);
     if (!propagation_pass(s)) return enif_make_false(env);
-    // A clause that could not be watched properly for want of memory may
-    // hide a conflict: no answer of true can be given.
-    if (s->watches_stranded) return raise(env, atoms.memory_limit);
     // The element view is taken after the pass, which may build event
     // messages and so run interpreter code.
     const ERL_NIF_TERM *items = nullptr;

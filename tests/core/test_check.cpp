@@ -66,20 +66,12 @@ TEST_F(Checked, AssignedVariableMissingFromTheTrail) {
     EXPECT_NE(violation().find("not on the trail"), std::string::npos);
 }
 
-TEST_F(Checked, WatchSlotLeftOffItsList) {
+TEST_F(Checked, WatchSlotLeftOffItsChain) {
     Clause *c = clause_lookup(s, 1);
-    WatchList *l = lit_record(s, c->lits[c->watch[0].position])->watches;
-    ASSERT_EQ(l->slots[l->count - 1], &c->watch[0]);
-    l->count--;
-    EXPECT_NE(violation().find("listed"), std::string::npos);
-    // Listed twice, in place of another slot of the same list.
-    l->count++;
-    if (l->count >= 2) {
-        WatchSlot *other = l->slots[0];
-        l->slots[0] = &c->watch[0];
-        EXPECT_NE(violation().find("twice"), std::string::npos);
-        l->slots[0] = other;
-    }
+    Literal *l = lit_record(s, c->lits[c->watch[0].position]);
+    ASSERT_EQ(l->watches, &c->watch[0]);
+    l->watches = c->watch[0].link;
+    EXPECT_NE(violation().find("chains"), std::string::npos);
 }
 
 TEST_F(Checked, QueueBitWithoutAQueueEntry) {

@@ -147,7 +147,7 @@ TEST(ClauseRecords, PooledRecordsTakeWholeUnitsAndComeBackBySize) {
     a->hash = 9;
     a->watch[0].position = 2;
     a->watch[1].position = 1;
-    a->watch[1].unused = &b->watch[0];
+    a->watch[1].link = &b->watch[0];
     EXPECT_EQ(a->id, 7u);
     EXPECT_EQ(a->hash, 9u);
     EXPECT_EQ(slot_clause(&a->watch[1]), a);
